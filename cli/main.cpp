@@ -1,0 +1,101 @@
+#include "cli/Command.h"
+
+// Qt
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace glimmora::cli {
+
+namespace {
+
+QList<Command>& commands()
+{
+    static QList<Command> all;
+    return all;
+}
+
+void printUsage()
+{
+    printLine(QStringLiteral("Usage:"));
+    QList<Command> sorted = commands();
+    std::sort(sorted.begin(), sorted.end(),
+              [](const Command& a, const Command& b) { return qstrcmp(a.name, b.name) < 0; });
+    for (const Command& command : sorted)
+        printLine(QStringLiteral("  glimmora-cli %1%2")
+                      .arg(command.usesData ? QStringLiteral("[--data DIR] ") : QString(),
+                           QString::fromUtf8(command.usage)));
+    printLine(QStringLiteral("  glimmora-cli --help | --version"));
+}
+
+const Command* findCommand(const QString& name)
+{
+    for (const Command& command : commands())
+        if (name == QLatin1String(command.name))
+            return &command;
+    return nullptr;
+}
+
+} // namespace
+
+CommandRegistration::CommandRegistration(Command command) { commands().append(command); }
+
+const QList<Command>& registeredCommands() { return commands(); }
+
+void printLine(const QString& line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+void printError(const QString& line)
+{
+    const QByteArray bytes = QByteArray("glimmora-cli: ") + line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+int runTool(QStringList arguments)
+{
+    Invocation invocation;
+    if (arguments.size() >= 2 && arguments.first() == QLatin1String("--data")) {
+        invocation.dataDirectory = arguments.at(1);
+        arguments.remove(0, 2);
+    }
+    if (arguments.isEmpty()) {
+        printUsage();
+        return kBadUsage;
+    }
+    const QString name = arguments.takeFirst();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+        printUsage();
+        return kSuccess;
+    }
+    if (name == QLatin1String("--version")) {
+        printLine(QStringLiteral("glimmora-cli %1").arg(QCoreApplication::applicationVersion()));
+        return kSuccess;
+    }
+    const Command* command = findCommand(name);
+    if (!command) {
+        printError(QStringLiteral("unknown command '%1' (see --help)").arg(name));
+        return kBadUsage;
+    }
+    if (!invocation.dataDirectory.isEmpty() && !command->usesData) {
+        printError(QStringLiteral("%1 takes no --data").arg(name));
+        return kBadUsage;
+    }
+    invocation.arguments = arguments;
+    return command->run(invocation);
+}
+
+} // namespace glimmora::cli
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Glimmora"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(GLIMMORA_VERSION));
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    return glimmora::cli::runTool(arguments);
+}

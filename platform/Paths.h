@@ -1,0 +1,28 @@
+#pragma once
+
+// Qt
+#include <QString>
+
+namespace glimmora {
+
+// The directory of the running executable, without a trailing separator.
+QString programDirectory();
+
+// The "Data" directory of the scrapbook: $GLIMMORA_DATA_DIR when set, else <program dir>/Data
+// when it exists or can be made and is writable, else $XDG_DATA_HOME/glimmora/Data.
+// The directory is created when missing (a failure is left to the stores to report).
+QString dataDirectory();
+
+// The common base of the four data files: dataDirectory() + "/Default".
+QString dataPath();
+
+// Where the program's own generated files live ($XDG_DATA_HOME/glimmora), e.g. the wallpaper.
+QString programDataDirectory();
+
+// The directory for the store's work files (QDir::tempPath()).
+QString temporaryDirectory();
+
+// The platform's path folding: paths are case-sensitive here, so folding only trims blanks.
+QString foldPath(const QString& path);
+
+} // namespace glimmora
