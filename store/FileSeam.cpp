@@ -1,0 +1,493 @@
+#include "store/FileSeam.h"
+
+#include "store/FileFormat.h"
+
+// POSIX
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+namespace glimmora::store {
+
+namespace {
+
+FaultHook& faultHook()
+{
+    static FaultHook hook;
+    return hook;
+}
+
+// Gives the fault hook its say; an injected failure looks exactly like a real one.
+void consultHook(FileOperation operation, const std::string& path)
+{
+    if (const auto& hook = faultHook()) {
+        if (const int error = hook(operation, path); error != 0)
+            throw FileSystemError(error, path);
+    }
+}
+
+[[noreturn]] void fail(const std::string& path)
+{
+    throw FileSystemError(errno, path);
+}
+
+std::string& configuredTemporaryDirectory()
+{
+    static std::string directory;
+    return directory;
+}
+
+bool startsWithIgnoringCase(const std::string& text, const std::string& prefix)
+{
+    return text.size() >= prefix.size()
+        && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+bool endsWithIgnoringCase(const std::string& text, const std::string& suffix)
+{
+    return text.size() >= suffix.size()
+        && startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+bool isWorkFileName(const std::string& name)
+{
+    static const char* const prefixes[] = {format::kDataWorkPrefix, format::kIndexWorkPrefix,
+                                           format::kIndexTempPrefix, format::kBuildTempPrefix};
+    return endsWithIgnoringCase(name, format::kTemporarySuffix)
+        && std::any_of(std::begin(prefixes), std::end(prefixes),
+                       [&](const char* prefix) { return startsWithIgnoringCase(name, prefix); });
+}
+
+// Copies a whole file into a new unique file in the target's directory, synced, and returns
+// its name (the cross-file-system leg of moveFileOver).
+std::string copyBesideTarget(const std::string& source, const std::string& target)
+{
+    auto input = SeamFile::open(source, SeamFile::Mode::Read);
+    auto output = seam::createUniqueFile(seam::directoryPart(seam::absolutePath(target)), format::kBuildTempPrefix);
+    try {
+        output.copyFrom(input, input.size());
+        output.sync();
+    } catch (...) {
+        const auto name = output.path();
+        output.close();
+        seam::removeFileQuietly(name);
+        throw;
+    }
+    const auto name = output.path();
+    output.close();
+    return name;
+}
+
+} // namespace
+
+ScopedFaultHook::ScopedFaultHook(FaultHook hook) : previous_(std::move(faultHook()))
+{
+    faultHook() = std::move(hook);
+}
+
+ScopedFaultHook::~ScopedFaultHook()
+{
+    faultHook() = std::move(previous_);
+}
+
+FileSystemError::FileSystemError(int error, const std::string& path)
+    : EQDBFileError(fileFailureMessage(failureCodeForErrno(error), path)), error_(error), path_(path)
+{
+}
+
+// --- SeamFile -------------------------------------------------------------------------------
+
+SeamFile::~SeamFile()
+{
+    close();
+}
+
+SeamFile::SeamFile(SeamFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_))
+{
+    other.fd_ = -1;
+}
+
+SeamFile& SeamFile::operator=(SeamFile&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        path_ = std::move(other.path_);
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+SeamFile SeamFile::open(const std::string& path, Mode mode)
+{
+    consultHook(FileOperation::Open, path);
+    int flags = O_CLOEXEC | O_NOFOLLOW;
+    switch (mode) {
+    case Mode::Read:
+        flags |= O_RDONLY;
+        break;
+    case Mode::ReadWrite:
+        flags |= O_RDWR;
+        break;
+    case Mode::Replace:
+        flags |= O_RDWR | O_CREAT; // truncated once the lock is held
+        break;
+    case Mode::CreateNew:
+        flags |= O_RDWR | O_CREAT | O_EXCL;
+        break;
+    }
+    const int fd = ::open(path.c_str(), flags, mode == Mode::CreateNew ? 0600 : 0644);
+    if (fd < 0)
+        fail(path);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw FileSystemError(error, path);
+    }
+    // Truncating only under the lock keeps a file that another store holds intact.
+    if (mode == Mode::Replace && ::ftruncate(fd, 0) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw FileSystemError(error, path);
+    }
+    return SeamFile(fd, path);
+}
+
+std::size_t SeamFile::read(void* buffer, std::size_t count)
+{
+    consultHook(FileOperation::Read, path_);
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const auto got = ::read(fd_, bytes + done, count - done);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(path_);
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+bool SeamFile::readExact(void* buffer, std::size_t count)
+{
+    return read(buffer, count) == count;
+}
+
+void SeamFile::write(const void* buffer, std::size_t count)
+{
+    consultHook(FileOperation::Write, path_);
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const auto put = ::write(fd_, bytes + done, count - done);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(path_);
+        }
+        done += static_cast<std::size_t>(put);
+    }
+}
+
+std::int64_t SeamFile::seek(std::int64_t offset, Origin origin)
+{
+    consultHook(FileOperation::Seek, path_);
+    const int whence = origin == Origin::Begin ? SEEK_SET : origin == Origin::Current ? SEEK_CUR : SEEK_END;
+    const auto at = ::lseek(fd_, offset, whence);
+    if (at < 0)
+        fail(path_);
+    return at;
+}
+
+std::int64_t SeamFile::position() const
+{
+    const auto at = ::lseek(fd_, 0, SEEK_CUR);
+    if (at < 0)
+        fail(path_);
+    return at;
+}
+
+std::int64_t SeamFile::size() const
+{
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        fail(path_);
+    return info.st_size;
+}
+
+void SeamFile::truncate(std::int64_t length)
+{
+    consultHook(FileOperation::Truncate, path_);
+    if (::ftruncate(fd_, length) != 0)
+        fail(path_);
+}
+
+void SeamFile::sync()
+{
+    consultHook(FileOperation::Sync, path_);
+    if (::fsync(fd_) != 0)
+        fail(path_);
+}
+
+std::int64_t SeamFile::copyFrom(SeamFile& source, std::int64_t count)
+{
+    // Large copies in slices, so that an injected fault can strike in the middle of one.
+    constexpr std::int64_t kSlice = 8 << 20;
+    std::int64_t done = 0;
+    std::vector<unsigned char> buffer;
+    while (done < count) {
+        consultHook(FileOperation::Copy, path_);
+        const auto want = std::min(kSlice, count - done);
+        auto copied = ::copy_file_range(source.fd_, nullptr, fd_, nullptr, static_cast<std::size_t>(want), 0);
+        if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+            buffer.resize(static_cast<std::size_t>(std::min<std::int64_t>(want, 1 << 20)));
+            copied = static_cast<ssize_t>(source.read(buffer.data(), buffer.size()));
+            write(buffer.data(), static_cast<std::size_t>(copied));
+        } else if (copied < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(path_);
+        }
+        if (copied == 0)
+            break;
+        done += copied;
+    }
+    return done;
+}
+
+void SeamFile::close()
+{
+    if (fd_ >= 0) {
+        ::close(fd_); // also releases the lock
+        fd_ = -1;
+    }
+}
+
+// --- FileStatus -----------------------------------------------------------------------------
+
+bool FileStatus::sameVersionAs(const FileStatus& other) const
+{
+    return size == other.size && modifiedNanoseconds == other.modifiedNanoseconds && device == other.device
+        && inode == other.inode;
+}
+
+// --- seam -----------------------------------------------------------------------------------
+
+namespace seam {
+
+std::optional<FileStatus> status(const std::string& path)
+{
+    consultHook(FileOperation::Status, path);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        fail(path);
+    }
+    FileStatus result;
+    result.size = info.st_size;
+    result.modifiedNanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    result.device = info.st_dev;
+    result.inode = info.st_ino;
+    result.ownerWritable = (info.st_mode & S_IWUSR) != 0;
+    result.regular = S_ISREG(info.st_mode);
+    return result;
+}
+
+bool exists(const std::string& path)
+{
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool isDirectory(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void renameFile(const std::string& from, const std::string& to)
+{
+    consultHook(FileOperation::Rename, to);
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        throw FileSystemError(errno, to);
+}
+
+void removeFile(const std::string& path)
+{
+    consultHook(FileOperation::Remove, path);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        fail(path);
+}
+
+void removeFileQuietly(const std::string& path) noexcept
+{
+    if (!path.empty())
+        ::unlink(path.c_str());
+}
+
+void syncDirectoryOf(const std::string& path)
+{
+    auto directory = directoryPart(absolutePath(path));
+    const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return; // durability of the entry is best effort; the rename itself has happened
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void setTemporaryDirectory(const std::string& directory)
+{
+    configuredTemporaryDirectory() = directory;
+}
+
+std::string temporaryDirectory()
+{
+    std::string directory = configuredTemporaryDirectory();
+    if (directory.empty() || !isDirectory(directory)) {
+        const char* fromEnvironment = std::getenv("TMPDIR");
+        directory = fromEnvironment && *fromEnvironment && isDirectory(fromEnvironment) ? fromEnvironment : "/tmp";
+    }
+    if (directory.back() != '/')
+        directory += '/';
+    return directory;
+}
+
+SeamFile createUniqueFile(const std::string& directory, const std::string& prefix,
+                          const std::function<bool(const std::string& path)>& acceptName)
+{
+    constexpr unsigned kNames = 0x10000;
+    std::string folder = directory;
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    static std::mt19937 generator{std::random_device{}()};
+    const unsigned start = generator() % kNames;
+    for (unsigned step = 0; step < kNames; ++step) {
+        char digits[5];
+        std::snprintf(digits, sizeof digits, "%04X", (start + step) % kNames);
+        const std::string path = folder + prefix + digits + format::kTemporarySuffix;
+        if (acceptName && !acceptName(path))
+            continue;
+        try {
+            return SeamFile::open(path, SeamFile::Mode::CreateNew);
+        } catch (const FileSystemError& error) {
+            if (error.error() != EEXIST)
+                throw;
+        }
+    }
+    throw FileSystemError(EEXIST, folder + prefix);
+}
+
+void moveFileOver(const std::string& temporary, const std::string& target)
+{
+    try {
+        renameFile(temporary, target);
+    } catch (const FileSystemError& error) {
+        if (error.error() != EXDEV)
+            throw;
+        const auto beside = copyBesideTarget(temporary, target);
+        try {
+            renameFile(beside, target);
+        } catch (...) {
+            removeFileQuietly(beside);
+            throw;
+        }
+        removeFileQuietly(temporary);
+    }
+}
+
+int deleteStaleWorkFiles(const std::string& directory)
+{
+    DIR* folder = ::opendir(directory.c_str());
+    if (!folder)
+        return 0;
+    std::vector<std::string> candidates;
+    while (const dirent* entry = ::readdir(folder)) {
+        if (isWorkFileName(entry->d_name))
+            candidates.emplace_back(entry->d_name);
+    }
+    ::closedir(folder);
+
+    const std::string prefix = directory.empty() || directory.back() == '/' ? directory : directory + '/';
+    int deleted = 0;
+    for (const auto& name : candidates) {
+        const auto path = prefix + name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        // Deleting while holding the lock: a running store cannot take the file in between.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0)
+            ++deleted;
+        ::close(fd);
+    }
+    return deleted;
+}
+
+std::string directoryPart(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string namePart(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string absolutePath(const std::string& path)
+{
+    std::string full = path;
+    if (full.empty() || full.front() != '/') {
+        std::vector<char> buffer(4096);
+        while (!::getcwd(buffer.data(), buffer.size())) {
+            if (errno != ERANGE)
+                return path;
+            buffer.resize(buffer.size() * 2);
+        }
+        full = std::string(buffer.data()) + "/" + path;
+    }
+    std::vector<std::string> parts;
+    std::size_t at = 0;
+    while (at <= full.size()) {
+        const auto next = std::min(full.find('/', at), full.size());
+        const auto part = full.substr(at, next - at);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = next + 1;
+    }
+    std::string result;
+    for (const auto& part : parts)
+        result += "/" + part;
+    if (result.empty())
+        return "/";
+    if (full.back() == '/' && !parts.empty())
+        result += '/';
+    return result;
+}
+
+} // namespace seam
+
+} // namespace glimmora::store

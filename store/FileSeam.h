@@ -1,0 +1,155 @@
+#pragma once
+
+// Every file access of the store goes through this seam: opening, reading, writing, seeking,
+// syncing, renaming, deleting and inspecting files, and making unique temporary files. Tests
+// install a FaultHook to make any of these fail with a chosen errno at a chosen moment.
+//
+// Files are held with an exclusive advisory lock (flock) while open, the Linux form of
+// "no sharing": a lock held by another open file is the "in use by another program" failure.
+// Failures raise FileSystemError, an EQDBFileError whose message is that of the store's
+// file-failure table for the errno, so an unexpected failure still reads sensibly.
+
+#include "store/QDBErrors.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace glimmora::store {
+
+enum class FileOperation { Open, Read, Write, Seek, Sync, Truncate, Rename, Remove, Status, Copy };
+
+// Returns 0 to let the operation run, or an errno value to make it fail with.
+using FaultHook = std::function<int(FileOperation operation, const std::string& path)>;
+
+// Installs a fault hook for its lifetime (tests only; one at a time).
+class ScopedFaultHook {
+public:
+    explicit ScopedFaultHook(FaultHook hook);
+    ~ScopedFaultHook();
+    ScopedFaultHook(const ScopedFaultHook&) = delete;
+    ScopedFaultHook& operator=(const ScopedFaultHook&) = delete;
+
+private:
+    FaultHook previous_;
+};
+
+class FileSystemError : public EQDBFileError {
+public:
+    FileSystemError(int error, const std::string& path);
+    int error() const { return error_; }
+    const std::string& path() const { return path_; }
+
+private:
+    int error_;
+    std::string path_;
+};
+
+// An open, exclusively locked file. Move-only; closing releases the lock.
+class SeamFile {
+public:
+    enum class Mode {
+        Read,       // existing file, read only
+        ReadWrite,  // existing file
+        Replace,    // created or truncated, read and write
+        CreateNew,  // must not exist yet (O_EXCL), read and write, mode 0600
+    };
+    enum class Origin { Begin, Current, End };
+
+    SeamFile() = default;
+    ~SeamFile();
+    SeamFile(SeamFile&& other) noexcept;
+    SeamFile& operator=(SeamFile&& other) noexcept;
+    SeamFile(const SeamFile&) = delete;
+    SeamFile& operator=(const SeamFile&) = delete;
+
+    // Never follows a symbolic link in the last component.
+    static SeamFile open(const std::string& path, Mode mode);
+
+    bool isOpen() const { return fd_ >= 0; }
+    const std::string& path() const { return path_; }
+
+    // Reads up to count bytes; fewer only at the end of the file.
+    std::size_t read(void* buffer, std::size_t count);
+    // Reads exactly count bytes or returns false (the end of the file came first).
+    bool readExact(void* buffer, std::size_t count);
+    // Writes all count bytes or raises.
+    void write(const void* buffer, std::size_t count);
+    std::int64_t seek(std::int64_t offset, Origin origin = Origin::Begin);
+    std::int64_t position() const;
+    std::int64_t size() const;
+    void truncate(std::int64_t length);
+    void sync();
+    // Copies count bytes from source's position to this file's position, advancing both.
+    // Returns the bytes copied (fewer only when the source ends first).
+    std::int64_t copyFrom(SeamFile& source, std::int64_t count);
+    void close();
+
+private:
+    SeamFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+    int fd_ = -1;
+    std::string path_;
+};
+
+// What the store needs to know of a file on disk.
+struct FileStatus {
+    std::int64_t size = 0;
+    // Compared for equality only: modification time in nanoseconds, with the file's identity,
+    // so that a replacement by rename is noticed even when it keeps the time.
+    std::int64_t modifiedNanoseconds = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool ownerWritable = false; // its absence is the read-only attribute
+    bool regular = false;
+
+    bool sameVersionAs(const FileStatus& other) const;
+};
+
+namespace seam {
+
+// Status of the file at path (following links), or nothing when it does not exist.
+std::optional<FileStatus> status(const std::string& path);
+bool exists(const std::string& path);
+bool isDirectory(const std::string& path);
+
+void renameFile(const std::string& from, const std::string& to);
+void removeFile(const std::string& path);
+// Removes a file when it exists; failures are ignored (clean-up of work files).
+void removeFileQuietly(const std::string& path) noexcept;
+// Makes a directory's entries durable (after a rename into it).
+void syncDirectoryOf(const std::string& path);
+
+// The process-wide temporary directory of the store: the one set, when it names an existing
+// directory, else $TMPDIR, else /tmp.
+void setTemporaryDirectory(const std::string& directory);
+std::string temporaryDirectory();
+
+// Creates a new, empty, exclusively locked file named prefix + 4 hex digits + ".TMP" in the
+// directory. acceptName may refuse a candidate (for example because a sibling exists). Raises
+// FileSystemError; EEXIST means that no unique name could be had.
+SeamFile createUniqueFile(const std::string& directory, const std::string& prefix,
+                          const std::function<bool(const std::string& path)>& acceptName = {});
+
+// Moves a finished temporary file over a target without a moment where the target is missing
+// or incomplete: rename over it; across file systems copy into a synced temporary file beside
+// the target and rename that. The temporary file is gone afterwards.
+void moveFileOver(const std::string& temporary, const std::string& target);
+
+// Deletes stale work files of the store in a directory: regular files whose names start with
+// "qdb", "qix", "qdt" or "qdd" and end with ".tmp" (any case), unless another process holds
+// them locked (they belong to a running store). Returns the number deleted.
+int deleteStaleWorkFiles(const std::string& directory);
+
+// Directory part of a path including the final '/', or empty; and the name after it.
+std::string directoryPart(const std::string& path);
+std::string namePart(const std::string& path);
+// An absolute, lexically normalised form of a path (the current directory in front of a
+// relative one; "." and ".." resolved; links are left alone).
+std::string absolutePath(const std::string& path);
+
+} // namespace seam
+
+} // namespace glimmora::store
