@@ -1,0 +1,59 @@
+#include "picturecontrol/MagickPictureDecoder.h"
+
+#include "picturecontrol/PictureError.h"
+#include "picturecontrol/PictureFile.h"
+#include "picturecontrol/PictureLimits.h"
+
+#include <mutex>
+
+#include <Magick++.h>
+
+namespace glimmora {
+
+namespace {
+
+void initializeMagick()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Magick::InitializeMagick(nullptr);
+        using Limits = Magick::ResourceLimits;
+        Limits::area(picturelimits::kMaxPixels);
+        Limits::memory(picturelimits::kMaxPixels * 8); // the pixel cache holds 16-bit channels
+        Limits::map(picturelimits::kMaxPixels * 8);
+        Limits::disk(0); // a picture that does not fit in memory is refused, not spilled to disk
+        Limits::width(65535);
+        Limits::height(65535);
+        Limits::thread(1); // decodes run beside each other in worker processes
+    });
+}
+
+} // namespace
+
+QImage decodeWithMagick(const QByteArray& bytes, const char* coder)
+{
+    initializeMagick();
+    Magick::Image picture;
+    try {
+        picture.quiet(true); // warnings about damaged data still give a picture
+        picture.read(Magick::Blob(bytes.constData(), size_t(bytes.size())), Magick::Geometry(), coder);
+    } catch (const Magick::Warning&) {
+        // The picture was read; what the warning was about is not worth a failure.
+    } catch (const Magick::Exception& error) {
+        throw EGvboxError(QString::fromLocal8Bit(error.what()));
+    }
+    const QSize size(int(picture.columns()), int(picture.rows()));
+    checkPictureSize(size);
+    QImage image(size, QImage::Format_ARGB32);
+    if (image.isNull())
+        throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
+    try {
+        // BGRA in memory is QImage's ARGB32 on a little-endian machine.
+        picture.write(0, 0, size_t(size.width()), size_t(size.height()), "BGRA", Magick::CharPixel, image.bits());
+    } catch (const Magick::Exception& error) {
+        throw EGvboxError(QString::fromLocal8Bit(error.what()));
+    }
+    return image;
+}
+
+} // namespace glimmora

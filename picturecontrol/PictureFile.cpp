@@ -1,0 +1,50 @@
+#include "picturecontrol/PictureFile.h"
+
+#include "picturecontrol/PictureError.h"
+#include "picturecontrol/PictureLimits.h"
+
+// Qt
+#include <QFile>
+
+namespace glimmora {
+
+namespace {
+
+void openForReading(QFile& file)
+{
+    if (!file.open(QIODevice::ReadOnly))
+        throw EGvboxError(QStringLiteral("Cannot open %1: %2").arg(file.fileName(), file.errorString()));
+}
+
+} // namespace
+
+QByteArray readPictureFile(const QString& path)
+{
+    QFile file(path);
+    openForReading(file);
+    if (file.size() > picturelimits::kMaxFileBytes)
+        throw EGvboxError(QStringLiteral("%1 is too large to be a picture.").arg(path));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EGvboxError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    return bytes;
+}
+
+QByteArray readPictureHead(const QString& path, qint64 count)
+{
+    QFile file(path);
+    openForReading(file);
+    return file.read(count);
+}
+
+void checkPictureSize(QSize size)
+{
+    if (size.width() <= 0 || size.height() <= 0)
+        throw EGvboxError(QStringLiteral("The picture has no pixels."));
+    if (qint64(size.width()) * size.height() > picturelimits::kMaxPixels)
+        throw EGvboxError(QStringLiteral("The picture is too large to be shown (%1 × %2 pixels).")
+                              .arg(size.width())
+                              .arg(size.height()));
+}
+
+} // namespace glimmora

@@ -1,0 +1,20 @@
+#pragma once
+
+// Qt
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+
+namespace glimmora {
+
+// The whole file, for decoders that work on memory. Throws EGvboxError when it cannot be read
+// or is larger than any picture we show.
+QByteArray readPictureFile(const QString& path);
+
+// Its first bytes, for telling types apart by content (fewer when the file is shorter).
+QByteArray readPictureHead(const QString& path, qint64 count);
+
+// Throws EGvboxError when a picture of this size may not be decoded whole.
+void checkPictureSize(QSize size);
+
+} // namespace glimmora
