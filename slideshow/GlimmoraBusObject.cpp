@@ -1,0 +1,49 @@
+#include "slideshow/GlimmoraBusObject.h"
+
+#include "slideshow/SlideshowBus.h"
+
+// Qt
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusError>
+#include <QLoggingCategory>
+
+namespace glimmora {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcBus, "glimmora.slideshow.bus")
+
+} // namespace
+
+TGlimmoraBusObject::TGlimmoraBusObject(QObject* parent) : QObject(parent)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        qCWarning(lcBus) << "no session bus, the slideshow program cannot report back:" << bus.lastError().message();
+        return;
+    }
+    if (!bus.registerObject(kControllerPath, this, QDBusConnection::ExportScriptableSlots)) {
+        qCWarning(lcBus) << "cannot export" << kControllerPath << bus.lastError().message();
+        return;
+    }
+    if (!bus.registerService(kControllerService)) {
+        qCWarning(lcBus) << "cannot own the bus name" << kControllerService << bus.lastError().message();
+        bus.unregisterObject(kControllerPath);
+        return;
+    }
+    registered_ = true;
+}
+
+TGlimmoraBusObject::~TGlimmoraBusObject()
+{
+    if (!registered_)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterService(kControllerService);
+    bus.unregisterObject(kControllerPath);
+}
+
+void TGlimmoraBusObject::PostMessage(uint message) { emit messagePosted(message); }
+
+} // namespace glimmora

@@ -1,0 +1,33 @@
+#pragma once
+
+// Qt
+#include <QObject>
+
+namespace glimmora {
+
+// Glimmora's own object on the session bus: it owns the name "Glimmora.MainWindow" and exports
+// /MainWindow, through which the companion slideshow program posts its window messages.
+// Without a session bus, or with the name taken, the program runs on without it (the failure
+// is logged); the companion then simply cannot report back.
+class TGlimmoraBusObject : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "Glimmora.MainWindow")
+
+public:
+    explicit TGlimmoraBusObject(QObject* parent = nullptr);
+    ~TGlimmoraBusObject() override;
+
+    bool isRegistered() const { return registered_; }
+
+public slots:
+    // Called over the bus; the message is handed on through messagePosted.
+    Q_SCRIPTABLE void PostMessage(uint message);
+
+signals:
+    void messagePosted(unsigned message);
+
+private:
+    bool registered_ = false;
+};
+
+} // namespace glimmora
