@@ -14,8 +14,8 @@
 namespace glimmora::store {
 
 struct TCache {
-    std::int32_t stamp = 0;            // when the entry was last used
-    std::vector<std::uint8_t> Stream;  // the item's content
+    std::int64_t stamp = 0;           // when the entry was last used (64 bits: never wraps)
+    std::vector<std::uint8_t> Stream; // the item's content
 };
 
 class TCacheList : public TQDBStringList<TCache> {
@@ -59,14 +59,14 @@ public:
     std::int64_t bytes() const { return bytes_; }
 
 private:
-    std::int32_t nextStamp();
+    std::int64_t nextStamp();
     void dropAt(std::int32_t position);
 
     std::int64_t requests_ = 0;
     std::int64_t bytes_ = 0;
     std::int64_t evictions_ = 0;
     std::int32_t limit_ = kDefaultLimit;
-    std::int32_t stampCounter_ = 0;
+    std::int64_t stampCounter_ = 0;
     std::int64_t hits_ = 0;
 };
 

@@ -1,15 +1,12 @@
 #include "store/KeyCompare.h"
 
+#include "store/FileFormat.h"
+
 #include <algorithm>
 
 namespace glimmora::store {
 
 namespace {
-
-unsigned char lower(unsigned char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
 
 unsigned char upper(unsigned char c)
 {
@@ -32,18 +29,23 @@ std::string folded(std::string_view key, Fold fold)
 
 } // namespace
 
+unsigned char asciiLower(unsigned char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
 std::string_view storeKey(std::string_view key)
 {
     key = key.substr(0, key.find('\0'));
-    return key.substr(0, kMaxKeyLength);
+    return key.substr(0, format::kMaxKeyLength);
 }
 
 int compareKeysIgnoringCase(std::string_view a, std::string_view b)
 {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char x = lower(static_cast<unsigned char>(a[i]));
-        const unsigned char y = lower(static_cast<unsigned char>(b[i]));
+        const unsigned char x = asciiLower(static_cast<unsigned char>(a[i]));
+        const unsigned char y = asciiLower(static_cast<unsigned char>(b[i]));
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -68,7 +70,7 @@ int compareKeys(std::string_view a, std::string_view b, bool caseSensitive)
 
 std::string foldedToLower(std::string_view key)
 {
-    return folded(key, lower);
+    return folded(key, asciiLower);
 }
 
 std::string foldedToUpper(std::string_view key)

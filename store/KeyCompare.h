@@ -16,17 +16,17 @@
 
 namespace glimmora::store {
 
-// The longest key a store holds; longer keys are cut to this length.
-inline constexpr std::size_t kMaxKeyLength = 255;
-
 // The key as the store keeps it: up to the first zero byte (which the index uses as the
-// key's terminator) and at most kMaxKeyLength bytes.
+// key's terminator) and at most format::kMaxKeyLength (255) bytes.
 std::string_view storeKey(std::string_view key);
 
 // Negative, zero or positive as a sorts before, equal to or after b.
 int compareKeysIgnoringCase(std::string_view a, std::string_view b);
 int compareKeysWithCase(std::string_view a, std::string_view b);
 int compareKeys(std::string_view a, std::string_view b, bool caseSensitive);
+
+// The byte with A to Z turned to a to z.
+unsigned char asciiLower(unsigned char c);
 
 // The key with the ASCII letters A to Z turned to lower or to upper case.
 std::string foldedToLower(std::string_view key);

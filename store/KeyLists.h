@@ -141,17 +141,11 @@ private:
     bool sorted_;
 };
 
-// Bits of TIndex::Flags, as stored in the index section.
-enum TIndexFlag : std::uint32_t {
-    ifAdmin = 1,      // the entry is an admin entry
-    ifCompressed = 2, // the value is stored compressed
-};
-
 // Where one value lies in the data section.
 struct TIndex {
     std::int32_t Position = 0;
     std::int32_t Length = 0;
-    std::uint32_t Flags = 0;
+    std::uint32_t Flags = 0; // format::ifAdmin, format::ifCompressed
 
     bool operator==(const TIndex&) const = default;
 };

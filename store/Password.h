@@ -28,17 +28,10 @@ Sha1Digest passwordCheckValue(const Sha1Digest& key);
 // generator restarts from the key's seed at every call, so each chunk is scrambled on its own.
 void scramble(std::span<std::uint8_t> chunk, const Sha1Digest& key);
 
-// Bounds of the chunks a section is copied (and, in a protected store, scrambled) in.
-inline constexpr std::int64_t kMinChunkLength = 1024;
-inline constexpr std::int64_t kMaxChunkLength = 524288;
-
-// The chunk length for a section of the given length: the length clamped to 1,024 to 524,288.
-// A section is cut into whole chunks of this length and then one shorter remainder (possibly
-// empty). Reader and writer of a protected store must cut alike, so this depends on the section
-// length only, never on how much buffer memory could be had.
-std::int64_t sectionChunkLength(std::int64_t sectionLength);
-
-// Scrambles a whole section chunk by chunk as a protected store file holds it.
+// Scrambles a whole section chunk by chunk as a protected store file holds it: whole chunks of
+// format::copyBufferLength(section length) bytes, then the shorter remainder. Reader and writer
+// must cut alike, so the chunk length depends on the section length only, never on how much
+// buffer memory could be had.
 void scrambleSection(std::span<std::uint8_t> section, const Sha1Digest& key);
 
 } // namespace glimmora::store
