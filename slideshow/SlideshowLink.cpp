@@ -13,8 +13,8 @@ namespace {
 
 void showError(const ESlideshowError& error)
 {
-    showMessage({error.text(), QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
-                 MessageBeep::Error});
+    showMessage({error.text(), QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok,
+                 MessageButton::Ok, MessageBeep::Error});
 }
 
 } // namespace

@@ -55,9 +55,10 @@ QString waitForOwner(const QDBusConnection& bus, const QString& location, std::c
         if (!owner.isEmpty())
             return owner;
         if (deadline.hasExpired())
-            throw ESlideshowError(QStringLiteral("Slidara was started from \"%1\" but did not answer within %2 seconds.")
-                                      .arg(location)
-                                      .arg(std::chrono::duration<double>(wait).count()));
+            throw ESlideshowError(
+                QStringLiteral("Slidara was started from \"%1\" but did not answer within %2 seconds.")
+                    .arg(location)
+                    .arg(std::chrono::duration<double>(wait).count()));
         QThread::msleep(kStartPollMs);
     }
 }

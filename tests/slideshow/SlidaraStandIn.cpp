@@ -75,7 +75,10 @@ public:
     StandIn() : failing_(listFromEnvironment("SLIDARA_STANDIN_FAIL")), posts_(postsFromEnvironment()) {}
 
 public slots:
-    Q_SCRIPTABLE void IdentifyController(int handle) { answer(QStringLiteral("IdentifyController"), QString::number(handle)); }
+    Q_SCRIPTABLE void IdentifyController(int handle)
+    {
+        answer(QStringLiteral("IdentifyController"), QString::number(handle));
+    }
     Q_SCRIPTABLE void ShowDesignForm() { answer(QStringLiteral("ShowDesignForm")); }
     Q_SCRIPTABLE void RunShow(const QString& path) { answer(QStringLiteral("RunShow"), path); }
     Q_SCRIPTABLE void AddSlide(const QString& path) { answer(QStringLiteral("AddSlide"), path); }
@@ -90,7 +93,8 @@ private:
     {
         appendToLog(argument.isNull() ? method : method + QLatin1Char(' ') + argument);
         if (failing_.contains(method))
-            sendErrorReply(QStringLiteral("Slidara.SlideShowOLE.Error.Failed"), method + QStringLiteral(" failed in the stand-in"));
+            sendErrorReply(QStringLiteral("Slidara.SlideShowOLE.Error.Failed"),
+                           method + QStringLiteral(" failed in the stand-in"));
         // After the reply has gone, as a real show ends some time after it was started.
         if (const auto post = posts_.constFind(method); post != posts_.cend())
             QTimer::singleShot(0, this, [message = post.value()] { postToController(message); });

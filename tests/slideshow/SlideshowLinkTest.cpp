@@ -56,7 +56,8 @@ protected:
     void makeLink()
     {
         link = std::make_unique<TSlideshowLink>(demoShow);
-        QObject::connect(&busObject, &TGlimmoraBusObject::messagePosted, link.get(), &TSlideshowLink::MessagePosted);
+        QObject::connect(&busObject, &TGlimmoraBusObject::messagePosted, link.get(),
+                         &TSlideshowLink::MessagePosted);
         QObject::connect(link.get(), &TSlideshowLink::minimizeRequested, [this] { windowEvents << "minimize"; });
         QObject::connect(link.get(), &TSlideshowLink::restoreRequested, [this] { windowEvents << "restore"; });
         QObject::connect(link.get(), &TSlideshowLink::designSlideshowEnabledChanged,
@@ -161,7 +162,8 @@ TEST_F(SlideshowLinkTest, AProgramThatNeverTakesItsNameIsReportedAfterTheWait)
         TSlideshowServer server(QStringLiteral("/bin/true"), std::chrono::milliseconds(300));
         FAIL() << "no companion appeared, yet the server was made";
     } catch (const ESlideshowError& error) {
-        EXPECT_EQ(error.text(), QStringLiteral("Slidara was started from \"/bin/true\" but did not answer within 0.3 seconds."));
+        EXPECT_EQ(error.text(),
+                  QStringLiteral("Slidara was started from \"/bin/true\" but did not answer within 0.3 seconds."));
     }
 }
 
@@ -197,7 +199,8 @@ TEST_F(SlideshowLinkTest, TheIntroductionMinimisesUntilItEndsAndTheHintFollowsOn
         link->setDemoFromFirstRun(fromFirstRun);
 
         link->RunTheDemo();
-        EXPECT_EQ(calls().mid(calls().lastIndexOf("Started")), QStringList({"Started", pidCall(), "RunShow " + demoShow}));
+        EXPECT_EQ(calls().mid(calls().lastIndexOf("Started")),
+                  QStringList({"Started", pidCall(), "RunShow " + demoShow}));
         ASSERT_TRUE(waitUntil([&] { return !link->connected(); }));
 
         EXPECT_EQ(windowEvents, QStringList({"minimize", "restore"}));

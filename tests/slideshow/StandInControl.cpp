@@ -32,7 +32,8 @@ QString standInProgram() { return QStringLiteral(GLIMMORA_BIN_DIR "/slidara_stan
 
 void setSlideshowLocation(const QString& location)
 {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Slidara"), QStringLiteral("Slidara"));
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Slidara"),
+                       QStringLiteral("Slidara"));
     settings.setValue(QStringLiteral("Install/WHERE"), location);
     settings.sync();
 }
@@ -53,7 +54,10 @@ QStringList standInCalls(const QString& log)
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-bool companionRunning() { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kSlideshowService); }
+bool companionRunning()
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(kSlideshowService);
+}
 
 void stopStandIn()
 {
