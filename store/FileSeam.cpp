@@ -54,17 +54,12 @@ bool startsWithIgnoringCase(const std::string& text, const std::string& prefix)
            });
 }
 
-bool endsWithIgnoringCase(const std::string& text, const std::string& suffix)
+// Only the data and index work files are stale once their store is gone; "QDT" and "QDD"
+// files are left alone, and any name with an extension counts ("q*.*").
+bool isStaleWorkFileName(const std::string& name)
 {
-    return text.size() >= suffix.size()
-        && startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
-}
-
-bool isWorkFileName(const std::string& name)
-{
-    static const char* const prefixes[] = {format::kDataWorkPrefix, format::kIndexWorkPrefix,
-                                           format::kIndexTempPrefix, format::kBuildTempPrefix};
-    return endsWithIgnoringCase(name, format::kTemporarySuffix)
+    static const char* const prefixes[] = {format::kDataWorkPrefix, format::kIndexWorkPrefix};
+    return name.find('.') != std::string::npos
         && std::any_of(std::begin(prefixes), std::end(prefixes),
                        [&](const char* prefix) { return startsWithIgnoringCase(name, prefix); });
 }
@@ -418,7 +413,7 @@ int deleteStaleWorkFiles(const std::string& directory)
         return 0;
     std::vector<std::string> candidates;
     while (const dirent* entry = ::readdir(folder)) {
-        if (isWorkFileName(entry->d_name))
+        if (isStaleWorkFileName(entry->d_name))
             candidates.emplace_back(entry->d_name);
     }
     ::closedir(folder);

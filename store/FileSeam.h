@@ -139,8 +139,8 @@ SeamFile createUniqueFile(const std::string& directory, const std::string& prefi
 void moveFileOver(const std::string& temporary, const std::string& target);
 
 // Deletes stale work files of the store in a directory: regular files whose names start with
-// "qdb", "qix", "qdt" or "qdd" and end with ".tmp" (any case), unless another process holds
-// them locked (they belong to a running store). Returns the number deleted.
+// "qdb" or "qix" (any case) and have an extension, unless another process holds them locked
+// (they belong to a running store). Returns the number deleted.
 int deleteStaleWorkFiles(const std::string& directory);
 
 // Directory part of a path including the final '/', or empty; and the name after it.
