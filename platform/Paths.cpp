@@ -17,10 +17,20 @@ bool usableDirectory(const QString& dir)
     return QDir().mkpath(dir) && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
 }
 
+QString& programDirectoryOverride()
+{
+    static QString directory;
+    return directory;
+}
+
 } // namespace
+
+void overrideProgramDirectory(const QString& directory) { programDirectoryOverride() = directory; }
 
 QString programDirectory()
 {
+    if (!programDirectoryOverride().isEmpty())
+        return programDirectoryOverride();
     if (QCoreApplication::instance())
         return QCoreApplication::applicationDirPath();
     return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();

@@ -7,6 +7,9 @@ namespace glimmora {
 
 // The directory of the running executable, without a trailing separator.
 QString programDirectory();
+// Makes programDirectory() answer another directory (tests that need files beside the
+// program); an empty path restores the executable's directory.
+void overrideProgramDirectory(const QString& directory);
 
 // The "Data" directory of the scrapbook: $GLIMMORA_DATA_DIR when set, else <program dir>/Data
 // when it exists or can be made and is writable, else $XDG_DATA_HOME/glimmora/Data.

@@ -1,0 +1,272 @@
+#include "app/Main.h"
+
+#include "app/About.h"
+#include "app/MainGeometry.h"
+#include "app/Splash.h"
+#include "platform/HelpWindow.h"
+#include "platform/MessageService.h"
+#include "platform/Paths.h"
+#include "platform/Settings.h"
+#include "platform/UserInterface.h"
+
+// Qt
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+
+// The icons live in this static library, whose resource initialiser the linker would drop;
+// Q_INIT_RESOURCE must be used outside any namespace.
+static void initIconResources() { Q_INIT_RESOURCE(icons); }
+
+namespace glimmora {
+
+namespace {
+
+constexpr int kMainHelpContext = 100;
+constexpr int kAddImagesHelpContext = 106;
+
+const QString kIntroductionItem = QStringLiteral("Introducing Glimmora");
+
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent)
+{
+    initIconResources();
+    setWindowTitle(QStringLiteral("Glimmora"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    buildMenus();
+    buildPanel();
+
+    // The program-wide objects, in the order the rest of the program relies on.
+    SlideshowInstalled = false;
+    sbDesignSlideshow->setEnabled(SlideshowInstalled);
+    DataPath = dataPath();
+    LastLoadDirectory = QDir::homePath();
+    placeAtTopOfScreen();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::buildMenus()
+{
+    File1 = menuBar()->addMenu(QStringLiteral("&File"));
+    AddImagestoScrapbook1 = File1->addAction(QStringLiteral("&Add Images to Scrapbook"), this,
+                                             &TMainForm::AddImagestoScrapbook1Click);
+    File1->addSeparator();
+    NewCategory1 = File1->addAction(QStringLiteral("&New Category"));
+    DeleteaCategory1 = File1->addAction(QStringLiteral("&Delete a Category"));
+    RenameaCategory1 = File1->addAction(QStringLiteral("&Rename a Category"));
+    File1->addSeparator();
+    PrinttheScrapbook1 = File1->addAction(QStringLiteral("&Print the Scrapbook"));
+    File1->addSeparator();
+    DesignSlideshow1 = File1->addAction(QStringLiteral("Design &Slideshow"));
+    File1->addSeparator();
+    Exit1 = File1->addAction(QStringLiteral("E&xit"), this, &TMainForm::Exit1Click);
+    connect(File1, &QMenu::aboutToShow, this, &TMainForm::File1Click);
+
+    Window1 = menuBar()->addMenu(QStringLiteral("&Window"));
+    NewWindow1 = Window1->addAction(QStringLiteral("Open a &New Category Window"));
+    NewWindow1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    Cascade1 = Window1->addAction(QStringLiteral("&Cascade"));
+    Window1Divider = Window1->addSeparator();
+    Window1Divider->setVisible(false);
+    for (int i = 1; i <= 9; ++i) {
+        QAction* item = Window1->addAction(QStringLiteral("x%1").arg(i));
+        item->setVisible(false);
+        windowItems.append(item);
+    }
+
+    Search1 = menuBar()->addMenu(QStringLiteral("&Search"));
+    KeywordSearch1 = Search1->addAction(QStringLiteral("&Keyword Search"));
+    KeywordSearch1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+
+    Cleanup1 = menuBar()->addMenu(QStringLiteral("&Cleanup"));
+    DeleteImagesNotOnDisk1 = Cleanup1->addAction(QStringLiteral("Delete &Images Not on Disk"));
+    DeleteEmptyCategories1 = Cleanup1->addAction(QStringLiteral("Delete Empty &Categories"));
+    MaintainRemoveableMedia1 = Cleanup1->addAction(QStringLiteral("Maintain &Removeable Media"));
+    Cleanup1->addSeparator();
+    DataBaseIntegrity1 = Cleanup1->addAction(QStringLiteral("Data Base Integrity"));
+    ReorganizeDataBase1 = Cleanup1->addAction(QStringLiteral("Reorganize Data Base"));
+
+    Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
+    HelpContents1 = Help1->addAction(QStringLiteral("Help &Topics"), this, &TMainForm::HelpContents1Click);
+    Help1->addSeparator();
+    AboutTheProgram1 = Help1->addAction(QStringLiteral("&About the Program"), this, &TMainForm::About1Click);
+    RuntheDemo1 = Help1->addAction(QStringLiteral("&Introducing Glimmora"));
+    connect(Help1, &QMenu::aboutToShow, this, &TMainForm::Help1Click);
+}
+
+QToolButton* TMainForm::addSpeedButton(const QString& hint, const QString& iconName, QAction* command)
+{
+    auto* button = new QToolButton(Panel1);
+    button->setGeometry(0, kSpeedButtonTop, kSpeedButtonSize, kSpeedButtonSize);
+    button->setToolTip(hint);
+    button->setAutoRaise(true);
+    button->setIcon(QIcon(QStringLiteral(":/icons/%1.png").arg(iconName)));
+    button->setIconSize(QSize(22, 22));
+    if (command)
+        connect(button, &QToolButton::clicked, command, &QAction::trigger);
+    else
+        button->setVisible(false); // the two spacers only keep their place in the row
+    speedButtons_.append(button);
+    return button;
+}
+
+void TMainForm::buildPanel()
+{
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    Panel1 = new QWidget(client);
+    Panel1->setGeometry(0, 0, width(), kPanelHeight);
+    sbAddToScrapbook = addSpeedButton(QStringLiteral("Add Images to Scrapbook"), QStringLiteral("add"), AddImagestoScrapbook1);
+    sbNewCategory = addSpeedButton(QStringLiteral("New Category"), QStringLiteral("newcategory"), NewCategory1);
+    sbDeleteCategory = addSpeedButton(QStringLiteral("Delete Category"), QStringLiteral("deletecategory"), DeleteaCategory1);
+    sbSpacer1 = addSpeedButton(QString(), QString(), nullptr);
+    sbNewWindow = addSpeedButton(QStringLiteral("Open a New Category Window"), QStringLiteral("newwindow"), NewWindow1);
+    sbSearch = addSpeedButton(QStringLiteral("Search"), QStringLiteral("search"), KeywordSearch1);
+    sbPrint = addSpeedButton(QStringLiteral("Print"), QStringLiteral("print"), PrinttheScrapbook1);
+    sbSpacer2 = addSpeedButton(QString(), QString(), nullptr);
+    sbDesignSlideshow = addSpeedButton(QStringLiteral("Design a Slideshow"), QStringLiteral("slideshow"), DesignSlideshow1);
+
+    StatusBar1 = new QWidget(client);
+    StatusBar1->setGeometry(0, kPanelHeight, width(), kStatusBarHeight);
+    int left = 0;
+    for (int panelWidth : {300, 50}) {
+        auto* panel = new QLabel(StatusBar1);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setGeometry(left, 0, panelWidth, kStatusBarHeight);
+        statusPanels.append(panel);
+        left += panelWidth + 2;
+    }
+    ProgressBar1 = new QProgressBar(client);
+    ProgressBar1->setGeometry(304, 43, 481, 16);
+    ProgressBar1->setRange(0, 250);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->raise();
+    client->setMinimumHeight(kPanelHeight + kStatusBarHeight);
+}
+
+void TMainForm::placeAtTopOfScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int screenWidth = screen ? screen->geometry().width() : 1024;
+    setMinimumWidth(minMainWidth(sbAddToScrapbook->width()));
+    setMaximumHeight(maxMainHeight());
+    // The window manager draws the caption outside our geometry, so the strip needs only its
+    // menu bar, panel and status bar.
+    const int height = std::min(maxMainHeight(), menuBar()->sizeHint().height() + kPanelHeight + kStatusBarHeight);
+    setGeometry(0, 0, std::max(screenWidth, minimumWidth()), height);
+    move(0, 0);
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    const int clientWidth = centralWidget()->width();
+    StatusBar1->setGeometry(0, kPanelHeight, clientWidth, kStatusBarHeight);
+    Panel1->setGeometry(0, 0, clientWidth, kPanelHeight);
+    const auto lefts = speedButtonLefts(clientWidth, sbAddToScrapbook->width());
+    for (int i = 0; i < speedButtons_.size(); ++i)
+        speedButtons_.at(i)->move(lefts[static_cast<size_t>(i)], kSpeedButtonTop);
+}
+
+void TMainForm::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void TMainForm::FormCreate()
+{
+    setEnabled(false);
+    TSplashForm::showSplash(this);
+    processPendingEvents();
+
+    show();
+    setEnabled(true);
+    QGuiApplication::restoreOverrideCursor();
+
+    FirstRun = !readFirstTimeFlag();
+    if (FirstRun)
+        runFirstRunDialogue();
+    if (ImageStoreEmpty())
+        runEmptyScrapbookImport();
+    FirstRun = false;
+    processPendingEvents();
+}
+
+void TMainForm::runFirstRunDialogue()
+{
+    writeFirstTimeFlag(true);
+}
+
+void TMainForm::runEmptyScrapbookImport()
+{
+    FormActivate();
+    showMessage({QStringLiteral("You can't do anything with Glimmora until your scrapbook has some images in it. "
+                                "Let's do that now."),
+                 QStringLiteral("Glimmora"), MessageIcon::None, MessageButton::Ok, MessageButton::Ok,
+                 MessageBeep::Exclamation});
+    HelpWindow::showTopic(kAddImagesHelpContext);
+    AddImagestoScrapbook1Click();
+    HelpWindow::quit();
+}
+
+bool TMainForm::ImageStoreEmpty() const
+{
+    // No image store yet: the scrapbook is always empty.
+    return true;
+}
+
+void TMainForm::FormActivate() { HelpWindow::setHelpDirectory(programDirectory() + QStringLiteral("/help")); }
+
+void TMainForm::AddImagestoScrapbook1Click() { HelpWindow::showTopic(kAddImagesHelpContext); }
+
+void TMainForm::Exit1Click() { close(); }
+
+void TMainForm::File1Click() { DesignSlideshow1->setEnabled(sbDesignSlideshow->isEnabled()); }
+
+void TMainForm::Help1Click()
+{
+    RuntheDemo1->setVisible(SlideshowInstalled);
+    RuntheDemo1->setText(kIntroductionItem);
+}
+
+void TMainForm::HelpContents1Click()
+{
+    FormActivate();
+    HelpWindow::showContents();
+}
+
+void TMainForm::About1Click()
+{
+    if (!aboutForm_)
+        aboutForm_ = new TAboutForm(this);
+    aboutForm_->exec();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (!closed_)
+        FormClose();
+    event->accept();
+}
+
+void TMainForm::FormClose()
+{
+    closed_ = true;
+    HelpWindow::quit();
+}
+
+} // namespace glimmora

@@ -1,0 +1,109 @@
+#pragma once
+
+// Qt
+#include <QAction>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QToolButton;
+class QWidget;
+
+namespace glimmora {
+
+class TAboutForm;
+
+// The main window: a strip across the top of the screen with the program's global commands.
+// Creating it builds the program-wide objects; FormCreate then runs the start-up dialogue
+// (splash, first run, empty scrapbook, category chooser); closing it saves the scrapbook.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The start-up dialogue, run by the program entry right after construction.
+    void FormCreate();
+
+    // Window state the start-up and its tests read.
+    QString DataPath;
+    QString LastLoadDirectory;
+    bool FirstRun = false;
+    bool DemoFromFirstRun = false;
+    bool SlideshowInstalled = false;
+
+    bool ImageStoreEmpty() const;
+
+    // The menus and speed buttons, named as the commands they run.
+    QMenu* File1 = nullptr;
+    QMenu* Window1 = nullptr;
+    QMenu* Search1 = nullptr;
+    QMenu* Cleanup1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* AddImagestoScrapbook1 = nullptr;
+    QAction* NewCategory1 = nullptr;
+    QAction* DeleteaCategory1 = nullptr;
+    QAction* RenameaCategory1 = nullptr;
+    QAction* PrinttheScrapbook1 = nullptr;
+    QAction* DesignSlideshow1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* NewWindow1 = nullptr;
+    QAction* Cascade1 = nullptr;
+    QAction* Window1Divider = nullptr;
+    QList<QAction*> windowItems; // x1 … x9
+    QAction* KeywordSearch1 = nullptr;
+    QAction* DeleteImagesNotOnDisk1 = nullptr;
+    QAction* DeleteEmptyCategories1 = nullptr;
+    QAction* MaintainRemoveableMedia1 = nullptr;
+    QAction* DataBaseIntegrity1 = nullptr;
+    QAction* ReorganizeDataBase1 = nullptr;
+    QAction* HelpContents1 = nullptr;
+    QAction* AboutTheProgram1 = nullptr;
+    QAction* RuntheDemo1 = nullptr;
+
+    QWidget* Panel1 = nullptr;
+    QToolButton* sbAddToScrapbook = nullptr;
+    QToolButton* sbNewCategory = nullptr;
+    QToolButton* sbDeleteCategory = nullptr;
+    QToolButton* sbSpacer1 = nullptr;
+    QToolButton* sbNewWindow = nullptr;
+    QToolButton* sbSearch = nullptr;
+    QToolButton* sbPrint = nullptr;
+    QToolButton* sbSpacer2 = nullptr;
+    QToolButton* sbDesignSlideshow = nullptr;
+    QWidget* StatusBar1 = nullptr;
+    QList<QLabel*> statusPanels;
+    QProgressBar* ProgressBar1 = nullptr;
+
+public slots:
+    void FormActivate();
+    void AddImagestoScrapbook1Click();
+    void Exit1Click();
+    void File1Click();
+    void Help1Click();
+    void HelpContents1Click();
+    void About1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildPanel();
+    QToolButton* addSpeedButton(const QString& hint, const QString& iconName, QAction* command);
+    void placeAtTopOfScreen();
+    void runFirstRunDialogue();
+    void runEmptyScrapbookImport();
+    void FormClose();
+
+    QList<QToolButton*> speedButtons_;
+    TAboutForm* aboutForm_ = nullptr;
+    bool closed_ = false;
+};
+
+} // namespace glimmora

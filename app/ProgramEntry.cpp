@@ -1,0 +1,35 @@
+#include "app/ProgramEntry.h"
+
+#include "app/Main.h"
+#include "platform/MessageService.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstance.h"
+#include "store/FileSeam.h"
+
+// Qt
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+
+namespace glimmora {
+
+int programEntry()
+{
+    // The lock comes before the clean-up: an open work file can be deleted here, so clearing
+    // first would destroy a running instance's work files.
+    SingleInstanceLock instance;
+    if (!instance.tryLock()) {
+        showMessage({QStringLiteral("Glimmora is already running.!"), QStringLiteral("Already Running"),
+                     MessageIcon::Exclamation, MessageButton::Ok, MessageButton::Ok, MessageBeep::Exclamation});
+        return 0;
+    }
+    store::seam::deleteStaleWorkFiles(QFile::encodeName(temporaryDirectory()).toStdString());
+
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/GLIMICON.png")));
+    QApplication::setApplicationDisplayName(QStringLiteral("Glimmora"));
+    TMainForm mainForm;
+    mainForm.FormCreate();
+    return QApplication::exec();
+}
+
+} // namespace glimmora

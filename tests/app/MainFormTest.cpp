@@ -1,0 +1,90 @@
+#include "app/Main.h"
+#include "app/MainGeometry.h"
+#include "app/Splash.h"
+#include "platform/MessageService.h"
+
+// Qt
+#include <QMenu>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace glimmora {
+namespace {
+
+TEST(MainGeometry, MeasuresFollowTheStoredSizes)
+{
+    EXPECT_EQ(maxMainHeight(), 107);
+    EXPECT_EQ(minMainWidth(), 364);
+    const auto lefts = speedButtonLefts(700);
+    EXPECT_EQ(lefts.front(), 193);
+    EXPECT_EQ(lefts[1] - lefts[0], 36);
+    EXPECT_EQ(lefts.back(), 193 + 8 * 36);
+    // An odd remainder is cut towards zero, also when the window is narrower than the row.
+    EXPECT_EQ(speedButtonLefts(701).front(), 193);
+    EXPECT_EQ(speedButtonLefts(300).front(), -7);
+}
+
+TEST(MainForm, StaysWithinItsHeightAndWidthLimits)
+{
+    TMainForm form;
+    form.resize(800, 400);
+    EXPECT_LE(form.height(), maxMainHeight());
+    form.resize(100, 50);
+    EXPECT_GE(form.width(), minMainWidth());
+    EXPECT_EQ(form.pos(), QPoint(0, 0));
+}
+
+TEST(MainForm, SpeedButtonsAreCentredInTheirOrderWithInvisibleSpacers)
+{
+    TMainForm form;
+    form.resize(900, 80);
+    form.show();
+    const QList<QToolButton*> row = {form.sbAddToScrapbook, form.sbNewCategory, form.sbDeleteCategory,
+                                     form.sbSpacer1,        form.sbNewWindow,   form.sbSearch,
+                                     form.sbPrint,          form.sbSpacer2,     form.sbDesignSlideshow};
+    const auto lefts = speedButtonLefts(form.centralWidget()->width());
+    for (int i = 0; i < row.size(); ++i) {
+        EXPECT_EQ(row.at(i)->x(), lefts[static_cast<size_t>(i)]) << "button " << i;
+        EXPECT_EQ(row.at(i)->size(), QSize(30, 30));
+    }
+    EXPECT_FALSE(form.sbSpacer1->isVisible());
+    EXPECT_FALSE(form.sbSpacer2->isVisible());
+    EXPECT_EQ(form.sbNewWindow->toolTip(), QStringLiteral("Open a New Category Window"));
+}
+
+TEST(MainForm, MenusCarryTheirCommandsInOrder)
+{
+    TMainForm form;
+    auto captions = [](const QMenu* menu) {
+        QStringList texts;
+        for (const QAction* action : menu->actions())
+            texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+        return texts;
+    };
+    EXPECT_EQ(captions(form.File1),
+              QStringList({"&Add Images to Scrapbook", "-", "&New Category", "&Delete a Category",
+                           "&Rename a Category", "-", "&Print the Scrapbook", "-", "Design &Slideshow", "-",
+                           "E&xit"}));
+    EXPECT_EQ(captions(form.Cleanup1),
+              QStringList({"Delete &Images Not on Disk", "Delete Empty &Categories", "Maintain &Removeable Media",
+                           "-", "Data Base Integrity", "Reorganize Data Base"}));
+    EXPECT_EQ(form.NewWindow1->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    EXPECT_EQ(form.KeywordSearch1->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
+    EXPECT_EQ(form.windowItems.size(), 9);
+    EXPECT_FALSE(form.Window1Divider->isVisible());
+}
+
+TEST(MainForm, DesignSlideshowFollowsItsSpeedButton)
+{
+    TMainForm form;
+    form.sbDesignSlideshow->setEnabled(false);
+    form.File1Click();
+    EXPECT_FALSE(form.DesignSlideshow1->isEnabled());
+    form.sbDesignSlideshow->setEnabled(true);
+    form.File1Click();
+    EXPECT_TRUE(form.DesignSlideshow1->isEnabled());
+}
+
+} // namespace
+} // namespace glimmora
