@@ -1,0 +1,106 @@
+#pragma once
+
+#include "catalog/ImageElement.h"
+
+// Qt
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace glimmora {
+
+namespace store {
+class TQDB;
+}
+
+class TCategories;
+class ThumbnailSource;
+
+// One entry of the path index: the checksum of a record's path and its sequence number.
+struct PathIndexEntry {
+    std::int32_t checksum = 0;
+    std::int32_t seqNo = 0;
+
+    bool operator==(const PathIndexEntry&) const = default;
+};
+
+// What FindOrAddImage found or made.
+struct FindOrAddResult {
+    std::unique_ptr<TImageElement> record; // none when the picture could not be loaded
+    bool added = false;
+    QString errorText;
+};
+
+// The image data module: the image store ImageTable (one item per record, keyed "%6.6d" by
+// sequence number, with the admin entry "MAX_SEQ_NO"), the path index and the operations the
+// rest of the program uses. The store is opened by the operations that need it and closed by
+// EndImagePass (after a pass or a batch of changes), ImageStoreEmpty, ReorganizeImageStore,
+// closeStore and the destructor.
+class TImageElementForm {
+public:
+    // Registers with the categories, which must outlive the module.
+    TImageElementForm(const QString& storeFileName, TCategories& categories);
+    // Saves and closes the store when it is open.
+    ~TImageElementForm();
+    TImageElementForm(const TImageElementForm&) = delete;
+    TImageElementForm& operator=(const TImageElementForm&) = delete;
+
+    // Finds the record of a (trimmed, folded) path, or makes one with its volume identity and a
+    // thumbnail from `loader`, stores it under the next sequence number and raises "MAX_SEQ_NO".
+    // The store is left open for the caller's batch. Store failures other than a missing
+    // "MAX_SEQ_NO" propagate (store::EQDBError); a thumbnail too large to store gives an error text.
+    FindOrAddResult FindOrAddImage(const QString& path, ThumbnailSource& loader);
+
+    // A new record read from the store, or none when the key is missing. A stored value that
+    // does not follow the layout raises EImageItemError.
+    std::unique_ptr<TImageElement> ReadImage(std::int32_t seqNo);
+    // Stores the record under its key (replacing an item there) and refreshes the categories'
+    // copies. Raises EImageItemError for a thumbnail whose BMP image exceeds 65,535 bytes.
+    void WriteImage(const TImageElement& record);
+    // Removes the record from the store, the path index and every category.
+    void DeleteImage(const TImageElement& record);
+
+    // A pass over all records in store order; each call gives a new record, none at the end or
+    // at the first failure.
+    std::unique_ptr<TImageElement> FirstImage();
+    std::unique_ptr<TImageElement> NextImage();
+    // Ends a pass or a batch of changes: saves and closes the store.
+    void EndImagePass();
+
+    bool ImageStoreEmpty();
+    void ReorganizeImageStore();
+
+    // Gives a record a new path (the file was moved): its checksum and that of its path-index
+    // entry follow; the caller writes the record.
+    void SetImagePath(TImageElement& record, const QString& newPath);
+
+    // Every record whose memo, lower-cased, contains `text` lower-cased and trimmed, in store
+    // order; an empty text finds nothing.
+    std::vector<std::unique_ptr<TImageElement>> SearchMemos(const QString& text);
+
+    // The path index, built on first use by a pass over the store.
+    const QList<PathIndexEntry>& PathIndex();
+    void FreePathIndex() { pathIndex_.reset(); }
+
+    // Closes the store without saving its index first (the category loader, which only reads).
+    void closeStore();
+
+    store::TQDB& ImageTable() { return *imageTable_; }
+    const QString& storeFileName() const { return storeFileName_; }
+
+private:
+    void openStore();
+    std::unique_ptr<TImageElement> currentImage();
+    std::int32_t nextSequenceNumber();
+
+    QString storeFileName_;
+    TCategories& categories_;
+    std::unique_ptr<store::TQDB> imageTable_;
+    std::optional<QList<PathIndexEntry>> pathIndex_;
+};
+
+} // namespace glimmora
