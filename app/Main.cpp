@@ -8,6 +8,8 @@
 #include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "platform/UserInterface.h"
+#include "slideshow/GlimmoraBusObject.h"
+#include "slideshow/SlideshowLink.h"
 
 // Qt
 #include <QApplication>
@@ -47,14 +49,25 @@ TMainForm::TMainForm(QWidget* parent)
     buildPanel();
 
     // The program-wide objects, in the order the rest of the program relies on.
-    SlideshowInstalled = false;
-    sbDesignSlideshow->setEnabled(SlideshowInstalled);
+    connectSlideshow();
     DataPath = dataPath();
     LastLoadDirectory = QDir::homePath();
     placeAtTopOfScreen();
 }
 
 TMainForm::~TMainForm() = default;
+
+void TMainForm::connectSlideshow()
+{
+    SlideshowLink = new TSlideshowLink(DemoShowPath().path, this);
+    SlideshowInstalled = SlideshowLink->SlideshowInstalled();
+    sbDesignSlideshow->setEnabled(SlideshowLink->designSlideshowEnabled());
+    connect(SlideshowLink, &TSlideshowLink::designSlideshowEnabledChanged, sbDesignSlideshow, &QWidget::setEnabled);
+    connect(SlideshowLink, &TSlideshowLink::minimizeRequested, this, &QWidget::showMinimized);
+    connect(SlideshowLink, &TSlideshowLink::restoreRequested, this, &QWidget::showNormal);
+    busObject_ = new TGlimmoraBusObject(this);
+    connect(busObject_, &TGlimmoraBusObject::messagePosted, SlideshowLink, &TSlideshowLink::MessagePosted);
+}
 
 void TMainForm::buildMenus()
 {
@@ -68,7 +81,7 @@ void TMainForm::buildMenus()
     File1->addSeparator();
     PrinttheScrapbook1 = File1->addAction(QStringLiteral("&Print the Scrapbook"));
     File1->addSeparator();
-    DesignSlideshow1 = File1->addAction(QStringLiteral("Design &Slideshow"));
+    DesignSlideshow1 = File1->addAction(QStringLiteral("Design &Slideshow"), this, &TMainForm::DesignSlideshow1Click);
     File1->addSeparator();
     Exit1 = File1->addAction(QStringLiteral("E&xit"), this, &TMainForm::Exit1Click);
     connect(File1, &QMenu::aboutToShow, this, &TMainForm::File1Click);
@@ -101,7 +114,7 @@ void TMainForm::buildMenus()
     HelpContents1 = Help1->addAction(QStringLiteral("Help &Topics"), this, &TMainForm::HelpContents1Click);
     Help1->addSeparator();
     AboutTheProgram1 = Help1->addAction(QStringLiteral("&About the Program"), this, &TMainForm::About1Click);
-    RuntheDemo1 = Help1->addAction(QStringLiteral("&Introducing Glimmora"));
+    RuntheDemo1 = Help1->addAction(QStringLiteral("&Introducing Glimmora"), this, &TMainForm::RuntheDemo1Click);
     connect(Help1, &QMenu::aboutToShow, this, &TMainForm::Help1Click);
 }
 
@@ -209,6 +222,26 @@ void TMainForm::FormCreate()
 void TMainForm::runFirstRunDialogue()
 {
     writeFirstTimeFlag(true);
+    if (!DemoShowPath().exists)
+        return;
+    if (!SlideshowInstalled) {
+        showMessage({QStringLiteral("We regret we can't show you the introduction to Glimmora because Slidara is not "
+                                    "installed on your computer. When you do install it, you can view the "
+                                    "introduction any time by selecting \"%1\" from the Help menu.")
+                         .arg(kIntroductionItem),
+                     QStringLiteral("Glimmora"), MessageIcon::Information});
+        return;
+    }
+    const MessageButton answer = showMessage(
+        {QStringLiteral("Welcome to Glimmora. Since this is your first time here, we've prepared a slide show "
+                        "demonstration for you. Would you like to see it now?"),
+         QStringLiteral("Glimmora"), MessageIcon::Question, MessageButton::Yes | MessageButton::No, MessageButton::Yes});
+    if (answer == MessageButton::Yes) {
+        SlideshowLink->setDemoFromFirstRun(true);
+        RuntheDemo1Click();
+    } else {
+        TSlideshowLink::ShowIntroductionHint();
+    }
 }
 
 void TMainForm::runEmptyScrapbookImport()
@@ -239,7 +272,7 @@ void TMainForm::File1Click() { DesignSlideshow1->setEnabled(sbDesignSlideshow->i
 
 void TMainForm::Help1Click()
 {
-    RuntheDemo1->setVisible(SlideshowInstalled);
+    RuntheDemo1->setVisible(DemoShowPath().exists && SlideshowInstalled);
     RuntheDemo1->setText(kIntroductionItem);
 }
 
@@ -256,6 +289,10 @@ void TMainForm::About1Click()
     aboutForm_->exec();
 }
 
+void TMainForm::DesignSlideshow1Click() { SlideshowLink->DesignSlideshow(); }
+
+void TMainForm::RuntheDemo1Click() { SlideshowLink->RunTheDemo(); }
+
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (!closed_)
@@ -266,6 +303,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::FormClose()
 {
     closed_ = true;
+    SlideshowLink->CloseServer();
     HelpWindow::quit();
 }
 

@@ -15,6 +15,8 @@ class QWidget;
 namespace glimmora {
 
 class TAboutForm;
+class TGlimmoraBusObject;
+class TSlideshowLink;
 
 // The main window: a strip across the top of the screen with the program's global commands.
 // Creating it builds the program-wide objects; FormCreate then runs the start-up dialogue
@@ -32,8 +34,8 @@ public:
     QString DataPath;
     QString LastLoadDirectory;
     bool FirstRun = false;
-    bool DemoFromFirstRun = false;
     bool SlideshowInstalled = false;
+    TSlideshowLink* SlideshowLink = nullptr;
 
     bool ImageStoreEmpty() const;
 
@@ -86,6 +88,8 @@ public slots:
     void Help1Click();
     void HelpContents1Click();
     void About1Click();
+    void DesignSlideshow1Click();
+    void RuntheDemo1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -102,7 +106,10 @@ private:
     void FormClose();
 
     QList<QToolButton*> speedButtons_;
+    void connectSlideshow();
+
     TAboutForm* aboutForm_ = nullptr;
+    TGlimmoraBusObject* busObject_ = nullptr;
     bool closed_ = false;
 };
 
