@@ -1,7 +1,10 @@
 #include "cli/Command.h"
 
+#include "platform/SingleInstance.h"
+
 // Qt
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextStream>
 
 #include <algorithm>
@@ -85,6 +88,17 @@ int runTool(QStringList arguments)
         return kBadUsage;
     }
     invocation.arguments = arguments;
+    if (!command->usesData)
+        return command->run(invocation);
+
+    // The same lock as the program's: the scrapbook's files are never worked on by both.
+    SingleInstanceLock instance;
+    if (!instance.tryLock()) {
+        printError(QStringLiteral("Glimmora is running; close it before working on its scrapbook here."));
+        return kFailure;
+    }
+    if (!invocation.dataDirectory.isEmpty())
+        qputenv("GLIMMORA_DATA_DIR", QFile::encodeName(invocation.dataDirectory));
     return command->run(invocation);
 }
 
