@@ -35,12 +35,13 @@ QImage decodeWithMagick(const QByteArray& bytes, const char* coder)
     initializeMagick();
     Magick::Image picture;
     try {
-        picture.quiet(true); // warnings about damaged data still give a picture
+        picture.quiet(true);
         picture.read(Magick::Blob(bytes.constData(), size_t(bytes.size())), Magick::Geometry(), coder);
-    } catch (const Magick::Warning&) {
-        // The picture was read; what the warning was about is not worth a failure.
     } catch (const Magick::Exception& error) {
-        throw EGvboxError(QString::fromLocal8Bit(error.what()));
+        // Some coders complain about damaged or oddly ended data after reading every row;
+        // like the other decoders, we show what was read. A file that gave nothing fails.
+        if (!picture.isValid() || picture.columns() == 0 || picture.rows() == 0)
+            throw EGvboxError(QString::fromLocal8Bit(error.what()));
     }
     const QSize size(int(picture.columns()), int(picture.rows()));
     checkPictureSize(size);
