@@ -166,8 +166,6 @@ public:
     const std::string& indexWorkFileName() const { return indexWorkName_; }
 
 private:
-    struct OpenedSections;
-
     // Opening and closing.
     std::string normalisedName(const std::string& name) const;
     void open();
@@ -176,7 +174,7 @@ private:
     void createEmptyStoreFile();
     void splitStoreFile();
     void readIndex();
-    void writeIndex(TProgressOrigin origin);
+    void writeIndex();
     void buildStoreFile();
     void redirectIfChangedOnDisk();
     void copySection(SeamFile& from, SeamFile& to, std::int64_t length, bool scrambled);
