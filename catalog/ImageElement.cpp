@@ -1,5 +1,7 @@
 #include "catalog/ImageElement.h"
 
+#include "catalog/StoredText.h"
+
 // Qt
 #include <QFile>
 
@@ -61,5 +63,11 @@ std::string ImageStoreKey(std::int32_t seqNo)
 }
 
 QString fileNamePart(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+
+QString MemoText(const QString& base, const QString& entered)
+{
+    const QString blank = QStringLiteral(" ");
+    return blank + trimmedText(trimmedText(base) + blank + trimmedText(entered)) + blank;
+}
 
 } // namespace glimmora

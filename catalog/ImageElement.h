@@ -53,4 +53,8 @@ std::string ImageStoreKey(std::int32_t seqNo);
 // The last component of a record's path, as category windows list it.
 QString fileNamePart(const QString& path);
 
+// A memo as the memo commands store it: " " + trimmed(trimmed(base) + " " + trimmed(entered)) +
+// " ", so that every memo begins and ends with one blank (base is empty when replacing).
+QString MemoText(const QString& base, const QString& entered);
+
 } // namespace glimmora

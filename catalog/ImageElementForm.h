@@ -61,6 +61,8 @@ public:
     // Stores the record under its key (replacing an item there) and refreshes the categories'
     // copies. Raises EImageItemError for a thumbnail whose BMP image exceeds 65,535 bytes.
     void WriteImage(const TImageElement& record);
+    // Whether the store holds a record under this sequence number (leaves the store open).
+    bool HasImage(std::int32_t seqNo);
     // Removes the record from the store, the path index and every category.
     void DeleteImage(const TImageElement& record);
 

@@ -1,0 +1,254 @@
+#include "catalog/ImageElementForm.h"
+
+#include "catalog/Categories.h"
+#include "catalog/ImageItemFormat.h"
+#include "catalog/StoredText.h"
+#include "catalog/ThumbnailSource.h"
+#include "catalog/Volume.h"
+#include "platform/Paths.h"
+#include "store/QDB.h"
+#include "store/QDBErrors.h"
+
+// Qt
+#include <QFile>
+
+#include <algorithm>
+
+namespace glimmora {
+
+namespace {
+
+const std::string kMaxSeqNoKey = "MAX_SEQ_NO";
+
+// The store keeps values as bytes; the codec works on Qt byte arrays.
+store::TQDB::ByteView storeView(const QByteArray& value)
+{
+    return {reinterpret_cast<const std::uint8_t*>(value.constData()), static_cast<std::size_t>(value.size())};
+}
+
+QByteArrayView fromStoreBytes(const store::TQDB::Bytes& value)
+{
+    return QByteArrayView(reinterpret_cast<const char*>(value.data()), qsizetype(value.size()));
+}
+
+} // namespace
+
+TImageElementForm::TImageElementForm(const QString& storeFileName, TCategories& categories)
+    : storeFileName_(storeFileName), categories_(categories), imageTable_(std::make_unique<store::TQDB>())
+{
+    // The store's own defaults are the settings the image store needs: no cache statistics,
+    // a 64 KiB cache, no compression, saved on close, expanded names, the simple matcher.
+    categories_.setImageStore(this);
+}
+
+TImageElementForm::~TImageElementForm()
+{
+    try {
+        EndImagePass();
+    } catch (const std::exception&) {
+        // Nothing can be reported while the program ends; the old store file stays as it was.
+    }
+    categories_.setImageStore(nullptr);
+}
+
+void TImageElementForm::openStore()
+{
+    if (!imageTable_->active())
+        imageTable_->setFileName(QFile::encodeName(storeFileName_).toStdString());
+}
+
+void TImageElementForm::closeStore() { imageTable_->setFileName(std::string()); }
+
+std::unique_ptr<TImageElement> TImageElementForm::currentImage()
+{
+    store::TQDB::Bytes value;
+    imageTable_->getItem(value);
+    return std::make_unique<TImageElement>(decodeImageItem(fromStoreBytes(value)));
+}
+
+std::unique_ptr<TImageElement> TImageElementForm::ReadImage(std::int32_t seqNo)
+{
+    openStore();
+    if (!imageTable_->findKey(ImageStoreKey(seqNo)))
+        return nullptr;
+    return currentImage();
+}
+
+bool TImageElementForm::HasImage(std::int32_t seqNo)
+{
+    openStore();
+    return imageTable_->findKey(ImageStoreKey(seqNo));
+}
+
+void TImageElementForm::WriteImage(const TImageElement& record)
+{
+    const QByteArray value = encodeImageItem(record);
+    const std::string key = ImageStoreKey(record.IT_SeqNo);
+    openStore();
+    try {
+        imageTable_->addItem(storeView(value), key);
+    } catch (const store::EQDBIndexError&) {
+        // The key exists: the record replaces its item.
+        imageTable_->findKey(key);
+        imageTable_->changeItem(storeView(value));
+    }
+    for (const auto& category : categories_.categories())
+        categories_.RefreshImageInCategories(*category, record);
+}
+
+void TImageElementForm::DeleteImage(const TImageElement& record)
+{
+    const TImageElement deleted = record; // the record may be a category's copy that goes below
+    openStore();
+    if (imageTable_->findKey(ImageStoreKey(deleted.IT_SeqNo)))
+        imageTable_->deleteItem();
+    if (pathIndex_) {
+        const auto entry = std::find_if(pathIndex_->begin(), pathIndex_->end(),
+                                        [&deleted](const PathIndexEntry& e) { return e.seqNo == deleted.IT_SeqNo; });
+        if (entry != pathIndex_->end())
+            pathIndex_->erase(entry);
+    }
+    for (const auto& category : categories_.categories())
+        categories_.RemoveImageFromCategory(*category, deleted);
+}
+
+std::unique_ptr<TImageElement> TImageElementForm::FirstImage()
+{
+    try {
+        openStore();
+        if (imageTable_->count() <= 0)
+            return nullptr;
+        imageTable_->first();
+        return currentImage();
+    } catch (const std::exception&) {
+        return nullptr; // a damaged store or record ends the pass quietly
+    }
+}
+
+std::unique_ptr<TImageElement> TImageElementForm::NextImage()
+{
+    try {
+        if (!imageTable_->active() || imageTable_->eof())
+            return nullptr;
+        imageTable_->next();
+        return currentImage();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+void TImageElementForm::EndImagePass()
+{
+    if (imageTable_->active())
+        imageTable_->save();
+    closeStore();
+}
+
+bool TImageElementForm::ImageStoreEmpty()
+{
+    openStore();
+    const bool empty = imageTable_->count() == 0;
+    closeStore();
+    return empty;
+}
+
+void TImageElementForm::ReorganizeImageStore()
+{
+    openStore();
+    imageTable_->save();
+    imageTable_->pack();
+    closeStore();
+}
+
+const QList<PathIndexEntry>& TImageElementForm::PathIndex()
+{
+    if (!pathIndex_) {
+        pathIndex_.emplace();
+        for (auto record = FirstImage(); record; record = NextImage())
+            pathIndex_->append({record->IT_PathHash, record->IT_SeqNo});
+        EndImagePass();
+    }
+    return *pathIndex_;
+}
+
+void TImageElementForm::SetImagePath(TImageElement& record, const QString& newPath)
+{
+    record.IT_Path = newPath;
+    record.IT_PathHash = PathChecksum(newPath);
+    if (pathIndex_)
+        for (PathIndexEntry& entry : *pathIndex_)
+            if (entry.seqNo == record.IT_SeqNo)
+                entry.checksum = record.IT_PathHash;
+}
+
+std::int32_t TImageElementForm::nextSequenceNumber()
+{
+    try {
+        return imageTable_->getAdminInteger(kMaxSeqNoKey) + 1;
+    } catch (const store::EQDBBadKey&) {
+        return 1; // a new store has no entry yet
+    }
+}
+
+FindOrAddResult TImageElementForm::FindOrAddImage(const QString& path, ThumbnailSource& loader)
+{
+    PathIndex();
+    const QString folded = foldPath(trimmedText(path));
+    FindOrAddResult result;
+    openStore();
+    const std::int32_t checksum = PathChecksum(folded);
+    for (const PathIndexEntry& entry : *pathIndex_) {
+        if (entry.checksum != checksum)
+            continue;
+        std::unique_ptr<TImageElement> found = ReadImage(entry.seqNo);
+        if (found && found->IT_Path == folded) {
+            result.record = std::move(found);
+            return result;
+        }
+    }
+
+    auto record = std::make_unique<TImageElement>();
+    record->IT_Path = folded;
+    record->IT_FileType = static_cast<std::uint8_t>(PictureTypeOf(folded).value_or(0));
+    const TVol_Info volume = ReadVolumeInfo(folded);
+    record->IT_VolumeSerial = volume.serialNumber;
+    record->IT_Removable = volume.removable;
+    record->IT_PathHash = checksum;
+
+    ThumbnailResult thumbnail = loader.loadThumbnail(folded, *record);
+    if (thumbnail.code != kLoadLoaded) {
+        result.errorText = thumbnail.errorText;
+        return result;
+    }
+    record->IT_Bitmap = thumbnail.thumbnail;
+    if (thumbnailBmp(record->IT_Bitmap).size() > qsizetype(image_item::kThumbnailLimit)) {
+        result.errorText = QStringLiteral("The thumbnail of %1 is too large to be stored (%2 x %3 pixels)")
+                               .arg(folded)
+                               .arg(record->IT_Bitmap.width())
+                               .arg(record->IT_Bitmap.height());
+        return result;
+    }
+    openStore(); // the loader may have closed it
+    record->IT_SeqNo = nextSequenceNumber();
+    WriteImage(*record);
+    imageTable_->setAdminInteger(kMaxSeqNoKey, record->IT_SeqNo);
+    pathIndex_->append({checksum, record->IT_SeqNo});
+    result.record = std::move(record);
+    result.added = true;
+    return result;
+}
+
+std::vector<std::unique_ptr<TImageElement>> TImageElementForm::SearchMemos(const QString& text)
+{
+    std::vector<std::unique_ptr<TImageElement>> found;
+    const QString wanted = text.toLower().trimmed();
+    if (wanted.isEmpty())
+        return found;
+    for (auto record = FirstImage(); record; record = NextImage())
+        if (record->IT_Memo.toLower().contains(wanted))
+            found.push_back(std::move(record));
+    EndImagePass();
+    return found;
+}
+
+} // namespace glimmora
