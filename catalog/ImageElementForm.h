@@ -88,6 +88,9 @@ public:
     const QList<PathIndexEntry>& PathIndex();
     void FreePathIndex() { pathIndex_.reset(); }
 
+    // Opens the store unless it is open; raises the store's error for a damaged or unreadable
+    // file (the passes themselves end quietly on one).
+    void openStore();
     // Closes the store without saving its index first (the category loader, which only reads).
     void closeStore();
 
@@ -95,7 +98,6 @@ public:
     const QString& storeFileName() const { return storeFileName_; }
 
 private:
-    void openStore();
     std::unique_ptr<TImageElement> currentImage();
     std::int32_t nextSequenceNumber();
 

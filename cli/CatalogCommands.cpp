@@ -25,6 +25,7 @@ struct Scrapbook {
         : memberships(base + QStringLiteral(".cor")), categories(base + QStringLiteral(".cat"), memberships),
           images(base + QStringLiteral(".idb"), categories)
     {
+        images.openStore(); // a damaged store is reported here, not read as an empty one
     }
 
     TCorrespondences memberships;

@@ -1,0 +1,175 @@
+// glimmora-cli categories, list, search and memo on a data directory written byte by byte, as
+// another conforming writer would leave it.
+
+#include "CatalogFixture.h"
+
+// Qt
+#include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace glimmora {
+namespace {
+
+using namespace test;
+
+QByteArray le32(std::uint32_t value)
+{
+    char raw[4];
+    qToLittleEndian(value, raw);
+    return QByteArray(raw, 4);
+}
+
+QByteArray shortString(const QByteArray& text) { return QByteArray(1, 6) + char(text.size()) + text; }
+
+QByteArray bmpOf(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QByteArray bmp;
+    QBuffer buffer(&bmp);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bmp;
+}
+
+QByteArray item(std::int32_t seq, int type, std::uint32_t serial, bool removable, const QByteArray& path,
+                const QByteArray& memo, const QByteArray& bmp)
+{
+    char length[2];
+    qToLittleEndian<std::uint16_t>(std::uint16_t(bmp.size()), length);
+    return le32(std::uint32_t(seq)) + char(type) + le32(serial) + le32(std::uint32_t(PathChecksum(path))) +
+           char(removable) + shortString(path) + shortString(memo) + QByteArray(length, 2) + bmp + QByteArray(2, 0);
+}
+
+QByteArray category(std::int32_t id, const QByteArray& name)
+{
+    return (le32(std::uint32_t(id)) + char(name.size()) + name).leftJustified(32, '\0');
+}
+
+struct CliRun {
+    int status;
+    std::string output;
+};
+
+CliRun runCli(const std::filesystem::path& data, const std::string& arguments)
+{
+    const std::string command = std::string("'") + GLIMMORA_BIN_DIR + "/glimmora-cli' --data '" + data.string() +
+                                "' " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    char buffer[4096];
+    while (const std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+QJsonArray jsonOf(const CliRun& run)
+{
+    // Qt may warn on stderr before the JSON line; the array is the last line.
+    const QByteArray output = QByteArray::fromStdString(run.output).trimmed();
+    return QJsonDocument::fromJson(output.mid(output.lastIndexOf('\n') + 1)).array();
+}
+
+class CatalogCli : public ::testing::Test {
+protected:
+    CatalogCli()
+    {
+        writeFile(dir / "Default.cat", (category(0, "(unassigned)") + category(4, "trees") + category(9, "caf\xe9"))
+                                           .toStdString());
+        writeFile(dir / "Default.cor",
+                  (le32(4) + le32(2) + le32(4) + le32(1) + le32(9) + le32(2) + le32(4) + le32(77) + QByteArray(3, 1))
+                      .toStdString());
+        const QMap<QByteArray, QByteArray> admin{{"MAX_SEQ_NO", le32(3)}};
+        const QMap<QByteArray, QByteArray> items{
+            {"000001", item(1, 3, 0x1A2B3C4D, true, "/media/cd/oak.jpg", " tall oak ", bmpOf(60, 45))},
+            {"000002", item(2, 25, 0xFFFFFFFF, false, "/home/u/pine.png", " pine tree ", QByteArray())},
+        };
+        writeFile(dir / "Default.idb", storeFileBytes(admin, items));
+    }
+
+    ScratchDir dir;
+};
+
+TEST_F(CatalogCli, CategoriesShowsEveryRealCategoryWithItsImages)
+{
+    const CliRun run = runCli(dir.path(), "categories --json");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const QJsonArray categories = jsonOf(run);
+    ASSERT_EQ(categories.size(), 3) << run.output;
+    const struct {
+        int id;
+        const char* name;
+        int images;
+    } expected[] = {{0, "(unassigned)", 0}, {4, "trees", 2}, {9, "café", 1}};
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject object = categories[i].toObject();
+        EXPECT_EQ(object["id"].toInt(), expected[i].id);
+        EXPECT_EQ(object["name"].toString(), QString::fromUtf8(expected[i].name));
+        EXPECT_EQ(object["images"].toInt(), expected[i].images);
+    }
+    const CliRun plain = runCli(dir.path(), "categories");
+    EXPECT_NE(plain.output.find("4\ttrees\t2\n"), std::string::npos) << plain.output;
+}
+
+TEST_F(CatalogCli, ListShowsTheRecordsOfTheStoreOrOfACategory)
+{
+    const CliRun all = runCli(dir.path(), "list --json");
+    ASSERT_EQ(all.status, 0) << all.output;
+    const QJsonArray records = jsonOf(all);
+    ASSERT_EQ(records.size(), 2) << all.output;
+    const QJsonObject oak = records[0].toObject();
+    EXPECT_EQ(oak["seq"].toInt(), 1);
+    EXPECT_EQ(oak["type"].toString(), QStringLiteral("jpg"));
+    EXPECT_EQ(oak["path"].toString(), QStringLiteral("/media/cd/oak.jpg"));
+    EXPECT_EQ(oak["memo"].toString(), QStringLiteral(" tall oak "));
+    EXPECT_EQ(oak["serial"].toInteger(), 0x1A2B3C4D);
+    EXPECT_TRUE(oak["removable"].toBool());
+    EXPECT_EQ(oak["thumbnail"].toArray(), (QJsonArray{60, 45}));
+    const QJsonObject pine = records[1].toObject();
+    EXPECT_EQ(pine["serial"].toInteger(), 0xFFFFFFFFll);
+    EXPECT_EQ(pine["thumbnail"].toArray(), (QJsonArray{0, 0}));
+
+    // Membership order, and the pair whose record is missing is skipped.
+    const QJsonArray trees = jsonOf(runCli(dir.path(), "list Trees --json"));
+    ASSERT_EQ(trees.size(), 2);
+    EXPECT_EQ(trees[0].toObject()["seq"].toInt(), 2);
+    EXPECT_EQ(trees[1].toObject()["seq"].toInt(), 1);
+
+    EXPECT_EQ(runCli(dir.path(), "list nowhere").status, 1);
+    EXPECT_EQ(runCli(dir.path(), "list a b").status, 2);
+}
+
+TEST_F(CatalogCli, MemoReplacesAMemoThatSearchThenFinds)
+{
+    ASSERT_EQ(runCli(dir.path(), "memo 2 '  Snowy Pine  '").status, 0);
+    const CliRun search = runCli(dir.path(), "search 'snowy' --json");
+    const QJsonArray found = jsonOf(search);
+    ASSERT_EQ(found.size(), 1) << search.output;
+    EXPECT_EQ(found[0].toObject()["memo"].toString(), QStringLiteral(" Snowy Pine "));
+    EXPECT_EQ(found[0].toObject()["seq"].toInt(), 2);
+
+    const CliRun none = runCli(dir.path(), "search elephant");
+    EXPECT_EQ(none.status, 0);
+    EXPECT_NE(none.output.find("Sorry, no images were found with the selected memo string."), std::string::npos);
+    EXPECT_EQ(runCli(dir.path(), "memo 5 x").status, 1);
+    EXPECT_EQ(runCli(dir.path(), "memo five x").status, 2);
+}
+
+TEST_F(CatalogCli, ADamagedStoreIsAReportedFailure)
+{
+    writeFile(dir / "Default.idb", "not a store");
+    const CliRun run = runCli(dir.path(), "list");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("is not a valid QDB file"), std::string::npos) << run.output;
+}
+
+} // namespace
+} // namespace glimmora
