@@ -81,4 +81,11 @@ inline std::vector<std::string> workFilesLeft()
     return names;
 }
 
+// Removes every temporary file of the store from the temporary directory (after a crash).
+inline void removeWorkFiles()
+{
+    for (const auto& name : workFilesLeft())
+        std::filesystem::remove(store::seam::temporaryDirectory() + name);
+}
+
 } // namespace glimmora::test
