@@ -18,7 +18,7 @@ namespace {
 
 constexpr size_t maxObjectSlots = 65536;
 constexpr size_t maxSavedStates = 1024;
-constexpr int maxClipElements = 20000;
+constexpr qsizetype maxClipRects = 20000;
 constexpr int defaultFontHeight = 12;
 // Device coordinates beyond this are nonsense from a damaged file; such shapes are dropped.
 constexpr double maxDeviceCoordinate = 1e8;
@@ -110,7 +110,7 @@ struct Canvas::State {
     QTransform world;
     QPointF position;
     bool clipped = false;
-    QPainterPath clip; // target coordinates
+    QRegion clip; // target pixels
     uint64_t clipVersion = 0;
 };
 
@@ -788,31 +788,40 @@ void Canvas::applyClip()
     appliedClip_ = state_->clipVersion;
     painter_->setTransform(base_);
     if (state_->clipped)
-        painter_->setClipPath(state_->clip);
+        painter_->setClipRegion(state_->clip);
     else
         painter_->setClipRect(target_);
 }
 
-void Canvas::combineClip(const QPainterPath& device, uint32_t mode)
+// Clips are kept as regions of target pixels: GDI clips are pixel sets too, and region
+// operations stay fast where path operations would grow without bound.
+QRegion Canvas::regionOf(const QPainterPath& device) const
+{
+    QRegion region;
+    const QList<QPolygonF> polygons = device.toFillPolygons();
+    if (polygons.size() > maxClipRects)
+        return region;
+    for (const QPolygonF& polygon : polygons)
+        region = region.xored(QRegion(polygon.toPolygon(), device.fillRule()));
+    return region;
+}
+
+void Canvas::combineClip(const QRegion& device, uint32_t mode)
 {
     State& s = *state_;
-    QPainterPath whole;
-    whole.addRect(target_.adjusted(-1, -1, 1, 1));
-    const QPainterPath base = s.clipped ? s.clip : whole;
-    QPainterPath result;
+    const QRegion whole(target_.toAlignedRect());
+    const QRegion base = s.clipped ? s.clip : whole;
+    QRegion result;
     switch (mode) {
     case RegionAnd: result = base.intersected(device); break;
-    case RegionOr:
-        if (!s.clipped)
-            return;
-        result = base.united(device);
-        break;
-    case RegionXor: result = base.subtracted(device).united(device.subtracted(base)); break;
+    case RegionOr: result = base.united(device); break;
+    case RegionXor: result = base.xored(device); break;
     case RegionDiff: result = base.subtracted(device); break;
     case RegionCopy: result = device; break;
     default: return;
     }
-    if (result.elementCount() > maxClipElements)
+    result &= whole;
+    if (result.rectCount() > maxClipRects)
         return;
     s.clip = result;
     s.clipped = true;
@@ -822,19 +831,19 @@ void Canvas::combineClip(const QPainterPath& device, uint32_t mode)
 void Canvas::intersectClipRect(const QRectF& box)
 {
     if (const QTransform t = toTarget(); usable(t))
-        combineClip(t.map(rectPath(box)), RegionAnd);
+        combineClip(regionOf(t.map(rectPath(box))), RegionAnd);
 }
 
 void Canvas::excludeClipRect(const QRectF& box)
 {
     if (const QTransform t = toTarget(); usable(t))
-        combineClip(t.map(rectPath(box)), RegionDiff);
+        combineClip(regionOf(t.map(rectPath(box))), RegionDiff);
 }
 
 void Canvas::resetClip()
 {
     state_->clipped = false;
-    state_->clip = QPainterPath();
+    state_->clip = QRegion();
     state_->clipVersion = ++clipVersions_;
 }
 
@@ -849,10 +858,10 @@ void Canvas::selectClipRects(const std::vector<QRectF>& rects, uint32_t mode)
     const QTransform referenceToTarget(sx, 0, 0, sy, target_.x() - frame_.x() * sx, target_.y() - frame_.y() * sy);
     if (!usable(referenceToTarget))
         return;
-    QPainterPath region;
+    QRegion region;
     for (const QRectF& r : rects)
-        region.addRect(r.normalized());
-    combineClip(referenceToTarget.map(region.simplified()), mode);
+        region += referenceToTarget.mapRect(r.normalized()).toRect();
+    combineClip(region, mode);
 }
 
 // ---- Path brackets
@@ -910,8 +919,7 @@ void Canvas::strokeAndFillPath()
 void Canvas::selectClipPath(uint32_t mode)
 {
     endPath();
-    if (path_.elementCount() <= maxClipElements)
-        combineClip(path_, mode);
+    combineClip(regionOf(path_), mode);
     path_ = QPainterPath();
 }
 

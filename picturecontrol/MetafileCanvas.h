@@ -11,6 +11,7 @@
 #include <QPointF>
 #include <QPolygonF>
 #include <QRectF>
+#include <QRegion>
 #include <QString>
 #include <QTransform>
 
@@ -174,7 +175,8 @@ private:
     void addToPath(const QPainterPath& logical);
     bool spend(int64_t points);
     void applyClip();
-    void combineClip(const QPainterPath& device, uint32_t mode);
+    QRegion regionOf(const QPainterPath& device) const;
+    void combineClip(const QRegion& device, uint32_t mode);
     void selectStockObject(uint32_t stock);
     QPen devicePen(const QTransform& t) const;
     QPainterPath openFigure(const QPolygonF& points, QPointF from) const;
