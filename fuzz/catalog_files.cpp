@@ -1,6 +1,7 @@
 // The readers of the category, membership and removable-disk files on any bytes: the first byte
-// picks the file, the rest is its content. What is read must write back as the same number of records (texts
-// of older writers read as Windows-1252 may come back shorter: they are stored as UTF-8).
+// picks the file, the rest is its content. What is read must write back as the same number of
+// records (texts of older writers read as Windows-1252 may come back shorter: they are stored as
+// UTF-8).
 
 #include "catalog/Categories.h"
 #include "catalog/Correspondences.h"
