@@ -10,8 +10,8 @@ namespace glimmora {
 QByteArray readDataFile(const QString& path);
 
 // Replaces a data file so that it is never left half-written: the bytes go to a temporary file in
-// the same directory, which is flushed to disk and renamed over the old one. Returns false (the
-// old file untouched) when that fails.
+// the same directory, which is synced to disk and renamed over the old one (keeping its
+// permissions). Returns false (the old file untouched) when that fails.
 bool writeDataFileAtomically(const QString& path, const QByteArray& bytes);
 
 } // namespace glimmora

@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 namespace glimmora {
 namespace {
 
@@ -184,19 +188,29 @@ TEST(Memberships, CountsAndLookups)
     EXPECT_FALSE(memberships.CategoryHasImages(2));
 }
 
+// A file-size limit makes the write fail part-way, for any user.
 TEST(DataFiles, AFailedSaveLeavesTheOldFileWhole)
 {
     ScratchDir dir;
-    std::filesystem::create_directory(dir / "ro");
-    writeFile(dir / "ro" / "Default.cor", le32(1) + le32(2));
-    TCorrespondences memberships(qpath(dir / "ro" / "Default.cor"));
+    writeFile(dir / "Default.cor", le32(1) + le32(2));
+    TCorrespondences memberships(qpath(dir / "Default.cor"));
     memberships.AddMembership(3, 4);
-    std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    if (::access((dir / "ro").c_str(), W_OK) == 0)
-        GTEST_SKIP() << "running with permission to write anywhere";
-    EXPECT_FALSE(memberships.SaveMemberships());
-    std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_all);
-    EXPECT_EQ(readFile(dir / "ro" / "Default.cor"), le32(1) + le32(2));
+
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = 12;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = memberships.SaveMemberships();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(readFile(dir / "Default.cor"), le32(1) + le32(2));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1); // no temporary left
+    EXPECT_TRUE(memberships.SaveMemberships());
+    EXPECT_EQ(readFile(dir / "Default.cor").size(), 16u);
 }
 
 TEST(RemoveableMediaFile, ReadsTheLayoutAndIgnoresWhatMeansNothing)
