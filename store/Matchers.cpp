@@ -6,22 +6,6 @@ namespace glimmora::store {
 
 namespace {
 
-// Position (0-based) of every occurrence of text in key, overlapping ones included: the first
-// and the last, or npos when there is none.
-struct Occurrences {
-    std::size_t first = std::string_view::npos;
-    std::size_t last = std::string_view::npos;
-};
-
-Occurrences occurrences(std::string_view key, std::string_view text)
-{
-    Occurrences found;
-    found.first = key.find(text);
-    for (std::size_t at = found.first; at != std::string_view::npos; at = key.find(text, at + 1))
-        found.last = at;
-    return found;
-}
-
 bool isLetter(unsigned char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -48,6 +32,17 @@ bool classElement(unsigned char kind, std::bitset<256>& element)
     return true;
 }
 
+// "." : any character but carriage return, line feed and the zero byte.
+std::bitset<256> anyElement()
+{
+    std::bitset<256> element;
+    element.set();
+    element.reset('\r');
+    element.reset('\n');
+    element.reset(0);
+    return element;
+}
+
 } // namespace
 
 TSimpleMatcher::TSimpleMatcher(std::string_view filter, bool caseSensitive)
@@ -72,10 +67,9 @@ bool TSimpleMatcher::matches(std::string_view key) const
     if (acceptsAll_)
         return true;
     const std::string folded = caseSensitive_ ? std::string(key) : foldedToUpper(key);
-    const Occurrences found = occurrences(folded, text_);
-    if (found.first == std::string_view::npos)
-        return false;
-    return (!anchoredStart_ || found.first == 0) && (!anchoredEnd_ || found.last == folded.size() - text_.size());
+    // The first occurrence at the start is a prefix, the last one at the end a suffix.
+    return folded.find(text_) != std::string::npos && (!anchoredStart_ || folded.starts_with(text_))
+        && (!anchoredEnd_ || folded.ends_with(text_));
 }
 
 TGrepMatcher::TGrepMatcher(std::string_view pattern, bool caseSensitive)
@@ -90,6 +84,24 @@ TGrepMatcher::Element TGrepMatcher::literal(unsigned char c) const
     Element element;
     element.set(caseSensitive_ ? c : asciiLower(c));
     return element;
+}
+
+// The inside of "[...]": listed characters and ranges "x-y", all but them after a leading "^".
+TGrepMatcher::Element TGrepMatcher::setElement(std::string_view listed) const
+{
+    const bool negated = !listed.empty() && listed[0] == '^';
+    if (negated)
+        listed.remove_prefix(1);
+    Element set;
+    for (std::size_t k = 0; k < listed.size(); ++k) {
+        const auto from = static_cast<unsigned char>(listed[k]);
+        const bool range = k + 2 < listed.size() && listed[k + 1] == '-';
+        const auto to = range ? static_cast<unsigned char>(listed[k + 2]) : from;
+        for (unsigned c = from; c <= to; ++c)
+            set |= literal(static_cast<unsigned char>(c));
+        k += range ? 2 : 0;
+    }
+    return negated ? set.flip() : set;
 }
 
 bool TGrepMatcher::compile(std::string_view pattern)
@@ -110,12 +122,7 @@ bool TGrepMatcher::compile(std::string_view pattern)
         } else if (c == '^' || c == '%') {
             return false;
         } else if (c == '.') {
-            Element any;
-            any.set();
-            any.reset('\r');
-            any.reset('\n');
-            any.reset(0);
-            elements_.push_back(any);
+            elements_.push_back(anyElement());
             ++i;
         } else if (c == ':') {
             if (last)
@@ -129,25 +136,7 @@ bool TGrepMatcher::compile(std::string_view pattern)
             const std::size_t close = pattern.find(']', i + 1);
             if (close == std::string_view::npos)
                 return false;
-            std::string_view listed = pattern.substr(i + 1, close - i - 1);
-            const bool negated = !listed.empty() && listed[0] == '^';
-            if (negated)
-                listed.remove_prefix(1);
-            Element set;
-            for (std::size_t k = 0; k < listed.size(); ++k) {
-                const auto from = static_cast<unsigned char>(listed[k]);
-                if (k + 2 < listed.size() && listed[k + 1] == '-') {
-                    const auto to = static_cast<unsigned char>(listed[k + 2]);
-                    for (unsigned ch = from; ch <= to; ++ch)
-                        set |= literal(static_cast<unsigned char>(ch));
-                    k += 2;
-                } else {
-                    set |= literal(from);
-                }
-            }
-            if (negated)
-                set.flip();
-            elements_.push_back(set);
+            elements_.push_back(setElement(pattern.substr(i + 1, close - i - 1)));
             i = close + 1;
         } else if (c == '\\' && i + 1 < pattern.size() && pattern[i + 1] == '\\') {
             if (i + 2 >= pattern.size())

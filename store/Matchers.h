@@ -52,6 +52,7 @@ private:
 
     bool compile(std::string_view pattern);
     Element literal(unsigned char c) const;
+    Element setElement(std::string_view listed) const;
     bool matchesAt(std::string_view key, std::size_t start) const;
     bool startHolds(std::string_view key, std::size_t start) const;
     bool endHolds(std::string_view key, std::size_t end) const;
