@@ -101,7 +101,8 @@ bool sameMount(const MountEntry& left, const MountEntry& right);
 
 // The volumes of the computer node: "/" and the mounts under /media, /run/media, /mnt and the
 // user's home, without pseudo file systems; one entry per mount point (a later mount hides an
-// earlier one), "/" first and the rest in folder order of their mount points.
+// earlier one), "/" first and the rest in folder order of their mount points. "/" is there even
+// when the table does not list it (it could not be read).
 QList<MountEntry> userVolumes(const QList<MountEntry>& mounts, const QString& home);
 
 // The text of a volume node: its label and mount point, or the mount point alone.

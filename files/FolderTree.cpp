@@ -3,12 +3,14 @@
 #include "platform/MessageService.h"
 
 // Qt
+#include <QApplication>
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QPersistentModelIndex>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -20,6 +22,19 @@ namespace {
 
 enum class NodeKind { Desktop, Computer, Volume, Folder };
 
+// A folder shows itself open while it is selected.
+QIcon folderIcon(const QFileIconProvider& provider)
+{
+    const QIcon closed = provider.icon(QAbstractFileIconProvider::Folder);
+    const QIcon open = QApplication::style()->standardIcon(QStyle::SP_DirOpenIcon);
+    QIcon icon;
+    for (const QSize& size : {QSize(16, 16), QSize(32, 32)}) {
+        icon.addPixmap(closed.pixmap(size), QIcon::Normal);
+        icon.addPixmap(open.pixmap(size), QIcon::Selected);
+    }
+    return icon;
+}
+
 QIcon iconOf(NodeKind kind)
 {
     static const QFileIconProvider provider;
@@ -29,7 +44,8 @@ QIcon iconOf(NodeKind kind)
     case NodeKind::Volume: return provider.icon(QAbstractFileIconProvider::Drive);
     case NodeKind::Folder: break;
     }
-    return provider.icon(QAbstractFileIconProvider::Folder);
+    static const QIcon folder = folderIcon(provider);
+    return folder;
 }
 
 QString desktopDirectoryOfUser()
@@ -256,11 +272,15 @@ void TFolderTree::TreeExpanded(QTreeWidgetItem* item)
     TFolderNode* node = nodeOf(item);
     if (node->read || ReadNode(node) != ListingResult::Gone || node->kind != NodeKind::Folder)
         return;
-    // The view is still busy with this node; it is removed once the expansion is over.
+    // The view is still busy with this node; it is removed once the expansion is over, unless
+    // the watcher of its parent was quicker.
     const QPersistentModelIndex vanished(indexFromItem(node));
-    QTimer::singleShot(0, this, [this, vanished] {
+    const QPersistentModelIndex parent(indexFromItem(node->parent()));
+    QTimer::singleShot(0, this, [this, vanished, parent] {
         if (vanished.isValid())
             ShowNode(DropVanished(nodeOf(itemFromIndex(vanished))));
+        else if (parent.isValid())
+            ShowNode(itemFromIndex(parent));
     });
 }
 

@@ -113,6 +113,9 @@ TEST(UserVolumes, KeepRootAndRemovableMountsOnlyOncePerMountPointInOrder)
 
     EXPECT_EQ(userVolumes(parseMountInfo(mountInfo), QStringLiteral("/")).size(), volumes.size() - 1)
         << "a home of / does not make every mount a home mount";
+    const QList<MountEntry> unreadable = userVolumes({}, QStringLiteral("/home/u"));
+    ASSERT_EQ(unreadable.size(), 1);
+    EXPECT_EQ(unreadable.first().mountPoint, "/") << "the root is always there";
     EXPECT_EQ(volumeText("/media/u/STICK", "STICK"), "STICK (/media/u/STICK)");
     EXPECT_EQ(volumeText("/", ""), "/");
 }
