@@ -6,13 +6,10 @@ namespace glimmora::store {
 
 std::int32_t listCapacityFor(std::int64_t n, std::int32_t count)
 {
-    // The original page layout allowed capacities up to 268,402,689; the first power of 4
-    // beyond 4^13 is already past that.
-    constexpr std::int64_t kLargestAllowed = 268402689;
     std::int64_t capacity = 4;
-    while (capacity <= n && capacity <= kLargestAllowed)
+    while (capacity <= n && capacity <= kMaxListCapacity)
         capacity *= 4;
-    if (capacity < count || capacity > kLargestAllowed)
+    if (capacity < count || capacity > kMaxListCapacity)
         raiseListOutOfBounds();
     return static_cast<std::int32_t>(capacity);
 }
