@@ -201,7 +201,8 @@ QList<MountEntry> userVolumes(const QList<MountEntry>& mounts, const QString& ho
         volumes.removeIf([&mount](const MountEntry& shown) { return shown.mountPoint == mount.mountPoint; });
         volumes.append(mount);
     }
-    if (std::none_of(volumes.begin(), volumes.end(), [](const MountEntry& volume) { return volume.mountPoint == "/"; }))
+    const auto isRoot = [](const MountEntry& volume) { return volume.mountPoint == QLatin1String("/"); };
+    if (std::none_of(volumes.begin(), volumes.end(), isRoot))
         volumes.append(MountEntry{QStringLiteral("/"), QString(), QString()}); // an unreadable table
     const FolderOrder order;
     std::stable_sort(volumes.begin(), volumes.end(), [&order](const MountEntry& left, const MountEntry& right) {

@@ -197,7 +197,10 @@ QTreeWidgetItem* TFolderTree::DesktopNode() const { return desktop_; }
 
 QTreeWidgetItem* TFolderTree::ComputerNode() const { return computer_; }
 
-QString TFolderTree::NodeName(const QTreeWidgetItem* node) const { return node ? nodeOf(node)->name : QString(); }
+QString TFolderTree::NodeName(const QTreeWidgetItem* node) const
+{
+    return node ? nodeOf(node)->name : QString();
+}
 
 QString TFolderTree::NodePath(const QTreeWidgetItem* item) const
 {
@@ -307,8 +310,9 @@ ListingResult TFolderTree::ReadNode(TFolderNode* node)
         QList<TFolderNode*> children;
         for (const FolderEntry& entry : std::as_const(listing.folders))
             children.append(NewFolderNode(entry));
-        std::sort(children.begin(), children.end(),
-                  [this](const TFolderNode* left, const TFolderNode* right) { return order_(left->text(0), right->text(0)); });
+        std::sort(children.begin(), children.end(), [this](const TFolderNode* left, const TFolderNode* right) {
+            return order_(left->text(0), right->text(0));
+        });
         node->addChildren(QList<QTreeWidgetItem*>(children.begin(), children.end()));
         Watch(node);
     }
@@ -488,8 +492,9 @@ void TFolderTree::MediaChanged(const QList<MountEntry>& mounts)
     mounts_ = mounts;
     const QList<MountEntry> volumes = userVolumes(mounts_, QDir::homePath());
     const auto listed = [&volumes](const QString& mountPoint) {
-        return std::find_if(volumes.begin(), volumes.end(),
-                            [&mountPoint](const MountEntry& volume) { return volume.mountPoint == mountPoint; });
+        return std::find_if(volumes.begin(), volumes.end(), [&mountPoint](const MountEntry& volume) {
+            return volume.mountPoint == mountPoint;
+        });
     };
     for (int index = computer_->childCount() - 1; index >= 0; --index) {
         TFolderNode* volume = computer_->childNode(index);

@@ -62,6 +62,9 @@ class TFolderNode;
 //   until the mount table changes.
 // - Swapping a removable medium changes the mount table, so the disk-swap check on a click is
 //   not needed here.
+//
+// Callers follow the selection with QTreeWidget::itemSelectionChanged and read SelectedPath();
+// the selection stays visible when the tree loses the focus.
 class TFolderTree : public QTreeWidget {
     Q_OBJECT
 

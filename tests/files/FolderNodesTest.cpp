@@ -107,8 +107,9 @@ TEST(UserVolumes, KeepRootAndRemovableMountsOnlyOncePerMountPointInOrder)
         mountPoints.append(volume.mountPoint);
     EXPECT_EQ(mountPoints, QStringList({"/", "/home/u/remote", "/media/u/card9", "/media/u/Card10",
                                         "/media/u/STICK TWO", "/mnt/backup", "/run/media/u/CD"}));
-    const auto backup = std::find_if(volumes.begin(), volumes.end(),
-                                     [](const MountEntry& volume) { return volume.mountPoint == "/mnt/backup"; });
+    const auto backup = std::find_if(volumes.begin(), volumes.end(), [](const MountEntry& volume) {
+        return volume.mountPoint == "/mnt/backup";
+    });
     EXPECT_EQ(backup->device, "/dev/sdd1") << "the later mount hides the earlier one";
 
     EXPECT_EQ(userVolumes(parseMountInfo(mountInfo), QStringLiteral("/")).size(), volumes.size() - 1)
@@ -180,7 +181,8 @@ TEST(ReadSubfolders, LeavesOutFoldersOnPseudoFileSystems)
     const MountEntry* proc = mountOf(QStringLiteral("/proc"), mounts);
     if (!proc || proc->fileSystem != QLatin1String("proc"))
         GTEST_SKIP() << "/proc is not mounted here";
-    const FolderListing listing = readSubfolders(QStringLiteral("/"), {QString(), mounts, {QStringLiteral("/")}});
+    const ListingContext context{QString(), mounts, {QStringLiteral("/")}};
+    const FolderListing listing = readSubfolders(QStringLiteral("/"), context);
     ASSERT_EQ(listing.result, ListingResult::Read);
     EXPECT_FALSE(namesOf(listing).contains("proc"));
     EXPECT_FALSE(namesOf(listing).isEmpty());
