@@ -801,8 +801,14 @@ QRegion Canvas::regionOf(const QPainterPath& device) const
     const QList<QPolygonF> polygons = device.toFillPolygons();
     if (polygons.size() > maxClipRects)
         return region;
-    for (const QPolygonF& polygon : polygons)
-        region = region.xored(QRegion(polygon.toPolygon(), device.fillRule()));
+    // Only the target matters, and Qt's polygon regions misbehave far outside integer range.
+    const QRectF reach = target_.adjusted(-2, -2, 2, 2);
+    for (const QPolygonF& polygon : polygons) {
+        const QPolygon inside =
+            (reach.contains(polygon.boundingRect()) ? polygon : polygon.intersected(QPolygonF(reach))).toPolygon();
+        if (inside.size() >= 3 && !inside.boundingRect().isEmpty())
+            region = region.xored(QRegion(inside, device.fillRule()));
+    }
     return region;
 }
 
