@@ -100,10 +100,16 @@ TEST_F(MovieFrame, AviFailuresCarryTheProgramsTexts)
     for (size_t i = data + 16; i < noisy.size(); ++i)
         noisy[i] = static_cast<char>((i * 7919) >> 3);
     test::writeFile(*dir_ / "noise.avi", noisy);
+    // A video stream of a codec nobody knows.
+    std::string unknown = movie;
+    for (size_t at = unknown.find("MJPG"); at != std::string::npos; at = unknown.find("MJPG", at))
+        unknown.replace(at, 4, "QQQQ");
+    test::writeFile(*dir_ / "unknown-codec.avi", unknown);
 
     EXPECT_EQ(errorOf("missing.avi", MovieContainer::Avi), "Unable to open AVI file");
     EXPECT_EQ(errorOf("text.avi", MovieContainer::Avi), "Unable to open AVI file");
     EXPECT_EQ(errorOf("audio-only.avi", MovieContainer::Avi), "Audio file--unsupported");
+    EXPECT_EQ(errorOf("unknown-codec.avi", MovieContainer::Avi), "Error on frame open");
     EXPECT_EQ(errorOf("no-frames.avi", MovieContainer::Avi), "Error on AVIBegin");
     const std::string noise = errorOf("noise.avi", MovieContainer::Avi);
     EXPECT_TRUE(noise == "Error on AVIBegin" || noise == "Unable to open AVI file" || noise == "(no error)") << noise;
