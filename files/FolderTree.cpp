@@ -125,8 +125,10 @@ public:
         setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
     }
 
+    // Collapsed, so that the next expansion reads it.
     void markUnread()
     {
+        setExpanded(false);
         read = false;
         setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     }
@@ -155,8 +157,9 @@ bool readyAlong(const TFolderNode* node)
 
 } // namespace
 
-TFolderTree::TFolderTree(QWidget* owner)
+TFolderTree::TFolderTree(QWidget* owner, FolderReader reader)
     : QTreeWidget(owner)
+    , reader_(std::move(reader))
     , desktopDirectory_(desktopDirectoryOfUser())
 {
     setHeaderHidden(true);
@@ -301,9 +304,9 @@ ListingContext TFolderTree::ContextOf(const TFolderNode* node) const
 ListingResult TFolderTree::ReadNode(TFolderNode* node)
 {
     const QString path = NodePath(node);
-    FolderListing listing = readSubfolders(path, ContextOf(node));
+    FolderListing listing = reader_(path, ContextOf(node));
     while (listing.result == ListingResult::NotReady && AskRetry(path))
-        listing = readSubfolders(path, ContextOf(node));
+        listing = reader_(path, ContextOf(node));
     node->markRead();
     node->ready = listing.result != ListingResult::NotReady;
     if (listing.result == ListingResult::Read) {
@@ -375,7 +378,6 @@ void TFolderTree::AddVolume(int index, const MountEntry& mount)
 
 void TFolderTree::ResetVolume(TFolderNode* volume, const MountEntry& mount)
 {
-    volume->setExpanded(false);
     RemoveFolders(volume);
     Unwatch(volume);
     volume->mount = mount;
@@ -397,7 +399,7 @@ void TFolderTree::DirectoryChanged(const QString& path)
 
 void TFolderTree::RefreshNode(TFolderNode* node)
 {
-    const FolderListing listing = readSubfolders(NodePath(node), ContextOf(node));
+    const FolderListing listing = reader_(NodePath(node), ContextOf(node));
     if (listing.result == ListingResult::Read)
         MergeSubfolders(node, listing.folders);
     else if (listing.result == ListingResult::Gone)
@@ -424,7 +426,7 @@ TFolderNode* TFolderTree::DropVanished(TFolderNode* node)
         node->markRead();
         return node;
     }
-    const FolderListing listing = readSubfolders(NodePath(parent), ContextOf(parent));
+    const FolderListing listing = reader_(NodePath(parent), ContextOf(parent));
     if (listing.result == ListingResult::Gone)
         return DropVanished(parent);
     if (listing.result == ListingResult::Read)

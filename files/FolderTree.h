@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTreeWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -69,8 +70,12 @@ class TFolderTree : public QTreeWidget {
     Q_OBJECT
 
 public:
+    // Lists the folders of a directory: readSubfolders, unless a test stands in for a medium
+    // that cannot be had here (one that does not answer).
+    using FolderReader = std::function<FolderListing(const QString& path, const ListingContext& context)>;
+
     // Reads the desktop's folders and the mounted volumes; the owner becomes the parent.
-    explicit TFolderTree(QWidget* owner = nullptr);
+    explicit TFolderTree(QWidget* owner = nullptr, FolderReader reader = readSubfolders);
     ~TFolderTree() override;
 
     // Applies to nodes made after it is set.
@@ -126,6 +131,7 @@ private:
     TFolderNode* StartOf(const QString& path, QStringList* components) const;
     void ShowNode(QTreeWidgetItem* node);
 
+    const FolderReader reader_;
     TDisplayMode displayMode_ = dmAsis;
     QString desktopDirectory_;
     TFolderNode* desktop_ = nullptr;

@@ -1,5 +1,6 @@
 #include "files/FolderTree.h"
 
+#include "platform/MessageService.h"
 #include "platform/Volumes.h"
 
 #include "Scratch.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -267,6 +269,60 @@ TEST(FolderTree, DisplayModesShowRealNamesUnlessUpperCaseIsAsked)
     EXPECT_EQ(inner->text(0), "INNER");
     EXPECT_EQ(mixed->text(0), "MixedCase") << "the mode applies to nodes made after it is set";
     EXPECT_EQ(tree.SelectedPath(), qPath(scratch / "MixedCase" / "Inner")) << "paths use the real names";
+}
+
+TEST(FolderTree, AMediumThatDoesNotAnswerAsksAgainAndIsNotOfferedAfterCancel)
+{
+    test::ScratchDir scratch;
+    fs::create_directories(scratch / "card" / "dcim");
+    const QString card = qPath(scratch / "card");
+    int silentReads = 2; // I/O errors cannot be had here, so the card stands in for one
+    TFolderTree tree(nullptr, [&](const QString& path, const ListingContext& context) {
+        if (path != card || silentReads == 0)
+            return readSubfolders(path, context);
+        --silentReads;
+        return FolderListing{ListingResult::NotReady, {}, EIO};
+    });
+    QTreeWidgetItem* cardNode = tree.SelectPath(card);
+    ASSERT_TRUE(cardNode);
+    QTreeWidgetItem* top = cardNode->parent();
+
+    ScopedScriptedMessages messages;
+    messages.answer(MessageButton::Retry);
+    QStringList shownWhileAsking;
+    messages.answer([&](const Message&) {
+        fs::create_directory(scratch / "arrived");
+        for (int turn = 0; turn < 20; ++turn) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        shownWhileAsking = childTexts(top);
+        return MessageButton::Cancel;
+    });
+    cardNode->setExpanded(true);
+
+    const QList<MountEntry> mounts = readMountTable();
+    const MountEntry* mount = mountOf(card, mounts);
+    ASSERT_TRUE(mount);
+    ASSERT_EQ(messages.shown().size(), 2) << "Retry lists again";
+    const Message& asked = messages.shown().first().message;
+    EXPECT_EQ(asked.text, QStringLiteral("Drive %1 is not ready.").arg(mount->mountPoint));
+    EXPECT_EQ(asked.caption, "Error");
+    EXPECT_EQ(asked.icon, MessageIcon::Error);
+    EXPECT_EQ(asked.buttons, MessageButton::Retry | MessageButton::Cancel);
+    EXPECT_EQ(shownWhileAsking, QStringList({"card"})) << "the tree does not change under the question";
+    EXPECT_TRUE(waitUntil([&] { return childTexts(top) == QStringList({"arrived", "card"}); }));
+
+    EXPECT_EQ(cardNode->childCount(), 0);
+    EXPECT_EQ(cardNode->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    EXPECT_EQ(tree.currentItem(), cardNode);
+    EXPECT_EQ(tree.SelectedPath(), QString()) << "a medium that did not answer is not offered";
+
+    tree.MediaChanged(readMountTable());
+    EXPECT_EQ(tree.SelectedPath(), card) << "a change of media makes it worth another try";
+    cardNode->setExpanded(true);
+    EXPECT_EQ(childTexts(cardNode), QStringList({"dcim"}));
+    EXPECT_EQ(messages.shown().size(), 2);
 }
 
 TEST(FolderTree, MountTableChangesAddAndRemoveVolumes)
