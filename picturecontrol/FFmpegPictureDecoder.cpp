@@ -81,12 +81,24 @@ CodecContext openDecoder(const AVCodec* codec, const AVCodecParameters* paramete
     return context;
 }
 
+void freeWithFFmpeg(void* data) { av_free(data); }
+
+// swscale's vector code writes whole blocks of pixels, past the end of a row whose width is not
+// a multiple of the block; rows padded to 64 bytes, and 64 bytes beyond the last, take that.
+QImage paddedImage(int width, int height)
+{
+    constexpr int kPadding = 64;
+    const qsizetype bytesPerLine = (qsizetype(width) * 4 + kPadding - 1) / kPadding * kPadding;
+    auto* pixels = static_cast<uchar*>(av_mallocz(size_t(bytesPerLine * height + kPadding)));
+    if (!pixels)
+        throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
+    return QImage(pixels, width, height, bytesPerLine, QImage::Format_ARGB32, freeWithFFmpeg, pixels);
+}
+
 QImage toImage(const AVFrame& frame)
 {
     checkPictureSize(QSize(frame.width, frame.height));
-    QImage image(frame.width, frame.height, QImage::Format_ARGB32);
-    if (image.isNull())
-        throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
+    QImage image = paddedImage(frame.width, frame.height);
     // BGRA in memory is QImage's ARGB32 on a little-endian machine.
     std::unique_ptr<SwsContext, ScaleContextFree> scaler(
         sws_getContext(frame.width, frame.height, AVPixelFormat(frame.format), frame.width, frame.height,
