@@ -83,11 +83,6 @@ bool FolderOrder::operator()(const QString& left, const QString& right) const
     return collated != 0 ? collated < 0 : left < right;
 }
 
-qsizetype sortedPosition(const QStringList& sortedTexts, const QString& text, const FolderOrder& order)
-{
-    return std::upper_bound(sortedTexts.begin(), sortedTexts.end(), text, order) - sortedTexts.begin();
-}
-
 QString childPath(const QString& parent, const QString& name)
 {
     return parent.endsWith(QLatin1Char('/')) ? parent + name : parent + QLatin1Char('/') + name;

@@ -36,10 +36,6 @@ private:
     QCollator collator_;
 };
 
-// Where a text of the given order goes among sorted texts: after its equals, so that insertion
-// keeps the order stable.
-qsizetype sortedPosition(const QStringList& sortedTexts, const QString& text, const FolderOrder& order);
-
 // The path of a folder below `parent`; the root takes no second separator.
 QString childPath(const QString& parent, const QString& name);
 

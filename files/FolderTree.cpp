@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QHash>
 #include <QPersistentModelIndex>
 #include <QSocketNotifier>
 #include <QStandardPaths>
@@ -310,13 +311,7 @@ ListingResult TFolderTree::ReadNode(TFolderNode* node)
     node->markRead();
     node->ready = listing.result != ListingResult::NotReady;
     if (listing.result == ListingResult::Read) {
-        QList<TFolderNode*> children;
-        for (const FolderEntry& entry : std::as_const(listing.folders))
-            children.append(NewFolderNode(entry));
-        std::sort(children.begin(), children.end(), [this](const TFolderNode* left, const TFolderNode* right) {
-            return order_(left->text(0), right->text(0));
-        });
-        node->addChildren(QList<QTreeWidgetItem*>(children.begin(), children.end()));
+        InsertFolders(node, listing.folders);
         Watch(node);
     }
     return listing.result;
@@ -359,13 +354,26 @@ TFolderNode* TFolderTree::NewFolderNode(const FolderEntry& entry) const
     return node;
 }
 
-void TFolderTree::InsertFolder(TFolderNode* parent, TFolderNode* child)
+void TFolderTree::InsertFolders(TFolderNode* parent, const QList<FolderEntry>& entries)
 {
-    const int first = parent->firstFolderIndex();
-    QStringList texts;
-    for (int index = first; index < parent->childCount(); ++index)
-        texts.append(parent->child(index)->text(0));
-    parent->insertChild(first + static_cast<int>(sortedPosition(texts, child->text(0), order_)), child);
+    QList<QTreeWidgetItem*> children;
+    for (const FolderEntry& entry : entries)
+        children.append(NewFolderNode(entry));
+    const auto byText = [this](const QTreeWidgetItem* left, const QTreeWidgetItem* right) {
+        return order_(left->text(0), right->text(0));
+    };
+    std::sort(children.begin(), children.end(), byText);
+    int index = parent->firstFolderIndex();
+    if (index == parent->childCount()) {
+        parent->addChildren(children);
+        return;
+    }
+    // One pass along the folders shown, which are in the same order.
+    for (QTreeWidgetItem* child : std::as_const(children)) {
+        while (index < parent->childCount() && !byText(child, parent->child(index)))
+            ++index;
+        parent->insertChild(index++, child);
+    }
 }
 
 void TFolderTree::AddVolume(int index, const MountEntry& mount)
@@ -410,10 +418,14 @@ void TFolderTree::RefreshNode(TFolderNode* node)
 void TFolderTree::MergeSubfolders(TFolderNode* node, const QList<FolderEntry>& onDisk)
 {
     const SubfolderChanges changes = subfolderChanges(node->shownFolders(), onDisk);
-    for (const QString& name : changes.removed)
-        RemoveSubtree(node->folderNamed(name), node);
-    for (const FolderEntry& entry : changes.added)
-        InsertFolder(node, NewFolderNode(entry));
+    if (!changes.removed.isEmpty()) {
+        QHash<QString, TFolderNode*> shown;
+        for (int index = node->firstFolderIndex(); index < node->childCount(); ++index)
+            shown.insert(node->childNode(index)->name, node->childNode(index));
+        for (const QString& name : changes.removed)
+            RemoveSubtree(shown.value(name), node);
+    }
+    InsertFolders(node, changes.added);
 }
 
 TFolderNode* TFolderTree::DropVanished(TFolderNode* node)

@@ -113,7 +113,7 @@ private:
     void AddVolume(int index, const MountEntry& mount);
     void ResetVolume(TFolderNode* volume, const MountEntry& mount);
     TFolderNode* NewFolderNode(const FolderEntry& entry) const;
-    void InsertFolder(TFolderNode* parent, TFolderNode* child);
+    void InsertFolders(TFolderNode* parent, const QList<FolderEntry>& entries);
 
     ListingResult ReadNode(TFolderNode* node);
     bool AskRetry(const QString& path);

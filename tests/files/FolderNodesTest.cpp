@@ -56,12 +56,6 @@ TEST(FolderOrder, SortsCaseInsensitivelyInNaturalOrderWithAFixedOrderForCaseTwin
         std::sort(reversed.begin(), reversed.end(), order);
         EXPECT_EQ(reversed, entry.sorted) << "the order does not depend on the reading order";
     }
-
-    const QStringList shown = {"alpha", "Photos 2", "photos 10", "zulu"};
-    EXPECT_EQ(sortedPosition(shown, QStringLiteral("photos 3"), order), 2);
-    EXPECT_EQ(sortedPosition(shown, QStringLiteral("Zulu"), order), 3);
-    EXPECT_EQ(sortedPosition(shown, QStringLiteral("zz"), order), 4);
-    EXPECT_EQ(sortedPosition({}, QStringLiteral("a"), order), 0);
 }
 
 TEST(FolderPaths, JoinCleanAndSplitBelowAnAnchor)

@@ -115,6 +115,11 @@ TEST(FolderTree, FolderChangesAppearInSortedPlaceWhileFileChangesTouchNothing)
 
     fs::rename(scratch / "gamma", scratch / "delta");
     EXPECT_TRUE(waitUntil([&] { return childTexts(top) == QStringList({"alpha", "Beta", "delta", "empty"}); }));
+    for (const char* folder : {"zz", "cc", "aa"})
+        fs::create_directory(scratch / folder);
+    EXPECT_TRUE(waitUntil([&] {
+        return childTexts(top) == QStringList({"aa", "alpha", "Beta", "cc", "delta", "empty", "zz"});
+    }));
 
     // A folder without subfolders is watched too, so its first one appears.
     QTreeWidgetItem* empty = childNamed(tree, top, "empty");
