@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     ensureApplication();
     try {
-        const glimmora::MetafilePlayer player(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+        const glimmora::MetafilePlayer player(
+            QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
         player.render(QSize(60, 60));
         // A second, larger size exercises the mapping differently while keeping memory small.
         player.render(player.naturalSize().boundedTo(QSize(300, 300)));

@@ -76,7 +76,8 @@ FormatPtr openContainer(const QString& path, MovieContainer container, Clock::ti
         fail(container, Step::Open, AVERROR(ENOMEM));
     raw->interrupt_callback = AVIOInterruptCB{stopAtDeadline, deadline};
     // On failure avformat_open_input frees the context itself.
-    if (const int error = avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr); error < 0)
+    if (const int error = avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr);
+        error < 0)
         fail(container, Step::Open, error);
     FormatPtr format(raw);
     if (const int error = avformat_find_stream_info(format.get(), nullptr); error < 0)
@@ -103,8 +104,8 @@ CodecPtr openDecoder(MovieContainer container, const AVStream* stream, const AVC
 
 // The first frame the decoder puts out (decoders give frames in display order), or the error
 // that ended the search.
-FramePtr firstFrame(MovieContainer container, AVFormatContext* format, AVCodecContext* decoder, int streamIndex,
-                    const Clock::time_point& deadline)
+FramePtr firstFrame(MovieContainer container, AVFormatContext* format, AVCodecContext* decoder,
+                    int streamIndex, const Clock::time_point& deadline)
 {
     PacketPtr packet(av_packet_alloc());
     FramePtr frame(av_frame_alloc());
@@ -130,7 +131,8 @@ FramePtr firstFrame(MovieContainer container, AVFormatContext* format, AVCodecCo
         }
         if (packet->stream_index == streamIndex) {
             ++packets;
-            if (const int sent = avcodec_send_packet(decoder, packet.get()); sent < 0 && sent != AVERROR(EAGAIN))
+            if (const int sent = avcodec_send_packet(decoder, packet.get());
+                sent < 0 && sent != AVERROR(EAGAIN))
                 lastError = sent;
         }
         av_packet_unref(packet.get());
@@ -145,7 +147,8 @@ QSize displaySize(AVFormatContext* format, AVStream* stream, AVFrame* frame)
     double width = frame->width;
     if (sar.num > 0 && sar.den > 0)
         width = width * sar.num / sar.den;
-    return QSize(std::clamp(static_cast<int>(std::lround(width)), 1, MovieFrameLimits::maxSide), frame->height);
+    return QSize(std::clamp(static_cast<int>(std::lround(width)), 1, MovieFrameLimits::maxSide),
+                 frame->height);
 }
 
 QImage toImage(MovieContainer container, AVFrame* frame, QSize size)
@@ -181,7 +184,8 @@ QImage applyRotation(const AVStream* stream, const QImage& image)
 
 QImage readFirstMovieFrame(const QString& path, MovieContainer container)
 {
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(MovieFrameLimits::decodeMilliseconds);
+    Clock::time_point deadline
+        = Clock::now() + std::chrono::milliseconds(MovieFrameLimits::decodeMilliseconds);
     const FormatPtr format = openContainer(path, container, &deadline);
 
     const AVCodec* codec = nullptr;
@@ -197,7 +201,8 @@ QImage readFirstMovieFrame(const QString& path, MovieContainer container)
     if (frame->width <= 0 || frame->height <= 0 || frame->width > MovieFrameLimits::maxSide
         || frame->height > MovieFrameLimits::maxSide)
         fail(container, Step::Begin, AVERROR_INVALIDDATA);
-    return applyRotation(stream, toImage(container, frame.get(), displaySize(format.get(), stream, frame.get())));
+    return applyRotation(stream,
+                         toImage(container, frame.get(), displaySize(format.get(), stream, frame.get())));
 }
 
 } // namespace glimmora

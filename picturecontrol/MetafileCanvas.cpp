@@ -176,8 +176,7 @@ QTransform Canvas::toTarget() const
 {
     const State& s = *state_;
     switch (mapping_) {
-    case Mapping::Identity:
-        return s.world;
+    case Mapping::Identity: return s.world;
     case Mapping::WindowToTarget: {
         double sx = target_.width() / s.windowExt.x();
         double sy = target_.height() / s.windowExt.y();
@@ -187,12 +186,14 @@ QTransform Canvas::toTarget() const
             sy = sign(sy) * m;
         }
         return s.world
-            * QTransform(sx, 0, 0, sy, target_.x() - s.windowOrg.x() * sx, target_.y() - s.windowOrg.y() * sy);
+            * QTransform(sx, 0, 0, sy, target_.x() - s.windowOrg.x() * sx,
+                         target_.y() - s.windowOrg.y() * sy);
     }
     case Mapping::ReferenceToTarget: {
         const double sx = target_.width() / frame_.width();
         const double sy = target_.height() / frame_.height();
-        const QTransform frameToTarget(sx, 0, 0, sy, target_.x() - frame_.x() * sx, target_.y() - frame_.y() * sy);
+        const QTransform frameToTarget(sx, 0, 0, sy, target_.x() - frame_.x() * sx,
+                                       target_.y() - frame_.y() * sy);
         return s.world * pageToReference() * frameToTarget;
     }
     }
@@ -376,9 +377,7 @@ void Canvas::selectStockObject(uint32_t stock)
     case emf::DkGrayBrush:
     case emf::BlackBrush:
     case emf::NullBrush:
-    case emf::DcBrush:
-        state_->brush = stockBrush(stock);
-        break;
+    case emf::DcBrush: state_->brush = stockBrush(stock); break;
     case emf::WhitePen:
     case emf::BlackPen:
     case emf::NullPen:
@@ -393,11 +392,8 @@ void Canvas::selectStockObject(uint32_t stock)
     case emf::SystemFont:
     case emf::DeviceDefaultFont:
     case emf::SystemFixedFont:
-    case emf::DefaultGuiFont:
-        state_->font = Font{};
-        break;
-    default:
-        break;
+    case emf::DefaultGuiFont: state_->font = Font{}; break;
+    default: break;
     }
 }
 
@@ -452,8 +448,9 @@ void Canvas::paintDevice(const QPainterPath& device, const QPen& pen, const QBru
         return;
     }
     applyClip();
-    painter_->setCompositionMode(
-        painter_->paintEngine()->hasFeature(QPaintEngine::RasterOpModes) ? mode : QPainter::CompositionMode_SourceOver);
+    painter_->setCompositionMode(painter_->paintEngine()->hasFeature(QPaintEngine::RasterOpModes)
+                                     ? mode
+                                     : QPainter::CompositionMode_SourceOver);
     painter_->setPen(pen);
     painter_->setBrush(brush);
     painter_->setBackground(state_->bkColor);
@@ -469,8 +466,8 @@ void Canvas::addToPath(const QPainterPath& logical)
         path_.addPath(t.map(logical));
 }
 
-// Where a figure that continues from the current position goes: in a path bracket the figure
-// joins the open one; otherwise it is painted as a line of its own.
+// A line from the current position through the points, painted on its own outside a path
+// bracket.
 QPainterPath Canvas::openFigure(const QPolygonF& points, QPointF from) const
 {
     QPainterPath figure(from);
@@ -479,6 +476,8 @@ QPainterPath Canvas::openFigure(const QPolygonF& points, QPointF from) const
     return figure;
 }
 
+// Inside a path bracket, a line from the current position joins the open figure when it ends
+// there, and starts a new one otherwise.
 bool Canvas::continueFigure(QTransform& t)
 {
     t = toTarget();
@@ -703,7 +702,8 @@ QFont deviceFont(const Font& logical, double xScale, double yScale, double maxPi
         if (cell > 0)
             font.setPixelSize(std::max(1, qRound(pixels * pixels / cell)));
     }
-    font.setWeight(static_cast<QFont::Weight>(std::clamp(logical.weight == 0 ? 400 : logical.weight, 100, 900)));
+    font.setWeight(
+        static_cast<QFont::Weight>(std::clamp(logical.weight == 0 ? 400 : logical.weight, 100, 900)));
     font.setItalic(logical.italic);
     font.setUnderline(logical.underline);
     font.setStrikeOut(logical.strikeOut);
@@ -731,7 +731,8 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
     const QPointF origin = (s.textAlign & AlignUpdateCp) ? s.position : reference;
     const double xScale = std::hypot(t.m11(), t.m12());
     const double yScale = std::hypot(t.m21(), t.m22());
-    const QFont font = deviceFont(s.font, xScale, yScale, 4 * std::max(target_.width(), target_.height()) + 16);
+    const QFont font
+        = deviceFont(s.font, xScale, yScale, 4 * std::max(target_.width(), target_.height()) + 16);
     const QFontMetricsF metrics(font);
 
     std::vector<double> offsets;
@@ -747,7 +748,9 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
     const uint32_t horizontal = s.textAlign & AlignHorizontalMask;
     const uint32_t vertical = s.textAlign & AlignVerticalMask;
     const double x0 = horizontal == AlignCenter ? -advance / 2 : horizontal == AlignRight ? -advance : 0;
-    const double y0 = vertical == AlignBaseline ? 0 : vertical == AlignBottom ? -metrics.descent() : metrics.ascent();
+    const double y0 = vertical == AlignBaseline ? 0
+        : vertical == AlignBottom               ? -metrics.descent()
+                                                : metrics.ascent();
     const QRectF cell(x0, y0 - metrics.ascent(), advance, metrics.ascent() + metrics.descent());
     const QPointF anchor = t.map(origin);
 
@@ -776,7 +779,8 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
         painter_->restore();
     }
     if (s.textAlign & AlignUpdateCp)
-        state_->position = QPointF(origin.x() + sign(t.m11()) * advance / std::max(xScale, 1e-12), origin.y());
+        state_->position
+            = QPointF(origin.x() + sign(t.m11()) * advance / std::max(xScale, 1e-12), origin.y());
 }
 
 // ---- Clipping
@@ -804,8 +808,9 @@ QRegion Canvas::regionOf(const QPainterPath& device) const
     // Only the target matters, and Qt's polygon regions misbehave far outside integer range.
     const QRectF reach = target_.adjusted(-2, -2, 2, 2);
     for (const QPolygonF& polygon : polygons) {
-        const QPolygon inside =
-            (reach.contains(polygon.boundingRect()) ? polygon : polygon.intersected(QPolygonF(reach))).toPolygon();
+        const QPolygon inside
+            = (reach.contains(polygon.boundingRect()) ? polygon : polygon.intersected(QPolygonF(reach)))
+                  .toPolygon();
         if (inside.size() >= 3 && !inside.boundingRect().isEmpty())
             region = region.xored(QRegion(inside, device.fillRule()));
     }
@@ -861,7 +866,8 @@ void Canvas::selectClipRects(const std::vector<QRectF>& rects, uint32_t mode)
     }
     const double sx = target_.width() / frame_.width();
     const double sy = target_.height() / frame_.height();
-    const QTransform referenceToTarget(sx, 0, 0, sy, target_.x() - frame_.x() * sx, target_.y() - frame_.y() * sy);
+    const QTransform referenceToTarget(sx, 0, 0, sy, target_.x() - frame_.x() * sx,
+                                       target_.y() - frame_.y() * sy);
     if (!usable(referenceToTarget))
         return;
     QRegion region;
@@ -1009,7 +1015,8 @@ QString decodeUtf16(std::string_view bytes)
     QString text;
     text.reserve(static_cast<qsizetype>(bytes.size() / 2));
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text.append(QChar(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8)));
+        text.append(QChar(
+            static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8)));
     return text;
 }
 

@@ -74,7 +74,8 @@ QTransform readXForm(ByteView& p)
 }
 
 // The bitmap of a record, given by its offsets and sizes relative to the record.
-Dib recordDib(const RecordBytes& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits, uint32_t cbBits, uint32_t usage)
+Dib recordDib(const RecordBytes& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits, uint32_t cbBits,
+              uint32_t usage)
 {
     if (!r.whole.contains(offBmi, cbBmi) || !r.whole.contains(offBits, cbBits))
         return {};
@@ -218,7 +219,8 @@ void bitBlt(Canvas& canvas, const RecordBytes& r, bool stretch)
     if (cbBmi == 0)
         canvas.patBlt(dest, rop);
     else
-        canvas.drawDib(dest, recordDib(r, offBmi, cbBmi, offBits, cbBits, usage), QRectF(xSrc, ySrc, srcWidth, srcHeight), rop);
+        canvas.drawDib(dest, recordDib(r, offBmi, cbBmi, offBits, cbBits, usage),
+                       QRectF(xSrc, ySrc, srcWidth, srcHeight), rop);
 }
 
 void stretchDiBits(Canvas& canvas, const RecordBytes& r)
@@ -408,7 +410,10 @@ void playRecord(Canvas& canvas, uint32_t type, const RecordBytes& r)
         const QPointF start = readPointL(p);
         const QPointF end = readPointL(p);
         if (p.ok())
-            canvas.arc(box, start, end, type == Arc ? ArcKind::Arc : type == Chord ? ArcKind::Chord : ArcKind::Pie);
+            canvas.arc(box, start, end,
+                       type == Arc         ? ArcKind::Arc
+                           : type == Chord ? ArcKind::Chord
+                                           : ArcKind::Pie);
         break;
     }
     case SetPixelV: {
@@ -454,7 +459,8 @@ bool EmfDocument::probe(ByteView head)
     return type == Header && head.u32() == signature && head.ok();
 }
 
-EmfDocument::EmfDocument(ByteView bytes) : bytes_(bytes)
+EmfDocument::EmfDocument(ByteView bytes)
+    : bytes_(bytes)
 {
     if (!probe(bytes))
         throw EMetafileError("The file is not an Enhanced Metafile.");
@@ -472,10 +478,12 @@ EmfDocument::EmfDocument(ByteView bytes) : bytes_(bytes)
         throw EMetafileError("The Enhanced Metafile's header is damaged.");
     recordsStart_ = headerBytes;
 
-    const bool deviceKnown = devicePixels.x() > 0 && devicePixels.y() > 0 && deviceMm.x() > 0 && deviceMm.y() > 0;
+    const bool deviceKnown
+        = devicePixels.x() > 0 && devicePixels.y() > 0 && deviceMm.x() > 0 && deviceMm.y() > 0;
     pixelsPerMm_ = deviceKnown ? QPointF(devicePixels.x() / deviceMm.x(), devicePixels.y() / deviceMm.y())
                                : QPointF(screenPixelsPerMm, screenPixelsPerMm);
-    if (pixelsPerMm_.x() < 0.1 || pixelsPerMm_.x() > 1000 || pixelsPerMm_.y() < 0.1 || pixelsPerMm_.y() > 1000)
+    if (pixelsPerMm_.x() < 0.1 || pixelsPerMm_.x() > 1000 || pixelsPerMm_.y() < 0.1
+        || pixelsPerMm_.y() > 1000)
         pixelsPerMm_ = QPointF(screenPixelsPerMm, screenPixelsPerMm);
 
     const QRectF frameMm = validRect(frameHundredthsMm);

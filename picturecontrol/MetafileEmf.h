@@ -26,8 +26,8 @@ private:
     ByteView bytes_;
     size_t recordsStart_ = 0;
     size_t objectSlots_ = 0;
-    QRectF frame_;         // reference-device pixels
-    QPointF pixelsPerMm_;  // of the reference device
+    QRectF frame_; // reference-device pixels
+    QPointF pixelsPerMm_; // of the reference device
 };
 
 } // namespace glimmora::metafile

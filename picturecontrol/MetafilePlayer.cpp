@@ -29,7 +29,8 @@ ByteView viewOf(QByteArrayView bytes)
 
 } // namespace
 
-MetafilePlayer::MetafilePlayer(QByteArray bytes) : data_(std::make_unique<Data>())
+MetafilePlayer::MetafilePlayer(QByteArray bytes)
+    : data_(std::make_unique<Data>())
 {
     data_->bytes = std::move(bytes);
     data_->kind = probe(data_->bytes);
@@ -37,7 +38,8 @@ MetafilePlayer::MetafilePlayer(QByteArray bytes) : data_(std::make_unique<Data>(
     switch (data_->kind) {
     case MetafileKind::Wmf: data_->document = std::make_unique<metafile::WmfDocument>(view); break;
     case MetafileKind::Emf: data_->document = std::make_unique<metafile::EmfDocument>(view); break;
-    case MetafileKind::None: throw EMetafileError("The file is not a Windows Metafile or an Enhanced Metafile.");
+    case MetafileKind::None:
+        throw EMetafileError("The file is not a Windows Metafile or an Enhanced Metafile.");
     }
 }
 
@@ -45,7 +47,8 @@ MetafilePlayer MetafilePlayer::fromFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw EMetafileError(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()).toStdString());
+        throw EMetafileError(
+            QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()).toStdString());
     if (file.size() > maxFileBytes)
         throw EMetafileError(QStringLiteral("The metafile %1 is too large.").arg(path).toStdString());
     QByteArray bytes = file.read(maxFileBytes + 1);
@@ -86,12 +89,14 @@ QImage MetafilePlayer::render(QSize size, const QColor& background) const
     if (size.isEmpty())
         return {};
     size = size.boundedTo(QSize(maxRenderSide, maxRenderSide));
-    QImage image(size, background.alpha() == 255 ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    QImage image(size,
+                 background.alpha() == 255 ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return {};
     image.fill(background);
     QPainter painter(&image);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing
+                           | QPainter::SmoothPixmapTransform);
     render(painter, QRectF(QPointF(0, 0), size));
     return image;
 }

@@ -36,8 +36,7 @@ bool placeable(ByteView bytes)
 
 // Calls visit(function, parameters) for every record up to the end record, a malformed one or
 // the record limit; visit returns false to stop.
-template <typename Visit>
-void forEachRecord(ByteView bytes, size_t start, Visit visit)
+template <typename Visit> void forEachRecord(ByteView bytes, size_t start, Visit visit)
 {
     size_t pos = start;
     for (int64_t count = 0; count < maxRecords && bytes.contains(pos, recordHeaderBytes); ++count) {
@@ -221,7 +220,8 @@ void stretchDib(Canvas& canvas, ByteView p)
     if (!p.ok())
         return;
     const Dib dib = decodePackedDib(p.sub(p.position(), p.remaining()), usage);
-    canvas.drawDib(QRectF(dest.x(), dest.y(), width, height), dib, QRectF(xSrc, ySrc, srcWidth, srcHeight), rop);
+    canvas.drawDib(QRectF(dest.x(), dest.y(), width, height), dib, QRectF(xSrc, ySrc, srcWidth, srcHeight),
+                   rop);
 }
 
 void setDibToDev(Canvas& canvas, ByteView p)
@@ -236,7 +236,8 @@ void setDibToDev(Canvas& canvas, ByteView p)
     if (!p.ok())
         return;
     const Dib dib = decodePackedDib(p.sub(p.position(), p.remaining()), usage);
-    canvas.drawDib(QRectF(dest.x(), dest.y(), width, height), dib, QRectF(xDib, yDib, width, height), RopSrcCopy);
+    canvas.drawDib(QRectF(dest.x(), dest.y(), width, height), dib, QRectF(xDib, yDib, width, height),
+                   RopSrcCopy);
 }
 
 void patBlt(Canvas& canvas, ByteView p)
@@ -384,7 +385,8 @@ bool WmfDocument::probe(ByteView head)
     return placeable(head) ? standardHeaderAt(head, placeableHeaderBytes) : standardHeaderAt(head, 0);
 }
 
-WmfDocument::WmfDocument(ByteView bytes) : bytes_(bytes)
+WmfDocument::WmfDocument(ByteView bytes)
+    : bytes_(bytes)
 {
     if (!probe(bytes))
         throw EMetafileError("The file is not a Windows Metafile.");

@@ -27,7 +27,7 @@ private:
     ByteView bytes_;
     size_t recordsStart_ = 0;
     size_t objectSlots_ = 0;
-    QRectF frame_;     // logical units
+    QRectF frame_; // logical units
     double unitsPerInch_ = 96;
 };
 

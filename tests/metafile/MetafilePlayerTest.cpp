@@ -47,8 +47,7 @@ QImage quadrantImage(int side)
 }
 
 // Four filled rectangles covering a 200 × 200 logical square, without outlines.
-template <typename Writer>
-void addQuadrantRects(Writer& w, int origin = 0)
+template <typename Writer> void addQuadrantRects(Writer& w, int origin = 0)
 {
     const QColor colors[] = {red, green, blue, yellow};
     for (int i = 0; i < 4; ++i) {
@@ -148,7 +147,7 @@ struct OrientationCase {
     MetafileKind kind;
 };
 
-class Orientation : public testing::TestWithParam<OrientationCase> {};
+class Orientation : public testing::TestWithParam<OrientationCase> { };
 
 TEST_P(Orientation, RedTopLeftGreenTopRightBlueBottomLeftYellowBottomRight)
 {
@@ -161,16 +160,17 @@ TEST_P(Orientation, RedTopLeftGreenTopRightBlueBottomLeftYellowBottomRight)
 
 INSTANTIATE_TEST_SUITE_P(
     Metafiles, Orientation,
-    testing::Values(OrientationCase{"WmfRectangles", wmfRectangles, MetafileKind::Wmf},
-                    OrientationCase{"WmfWithoutPlaceableHeader", wmfWithoutPlaceableHeader, MetafileKind::Wmf},
-                    OrientationCase{"WmfStretchDibBottomUp", [] { return wmfStretchDib(true); }, MetafileKind::Wmf},
-                    OrientationCase{"WmfStretchDibTopDown", [] { return wmfStretchDib(false); }, MetafileKind::Wmf},
-                    OrientationCase{"WmfDibStretchBlt", wmfDibStretchBlt, MetafileKind::Wmf},
-                    OrientationCase{"EmfRectangles", emfRectangles, MetafileKind::Emf},
-                    OrientationCase{"EmfStretchDiBitsBottomUp", [] { return emfStretchDiBits(true); }, MetafileKind::Emf},
-                    OrientationCase{"EmfStretchDiBitsTopDown", [] { return emfStretchDiBits(false); }, MetafileKind::Emf},
-                    OrientationCase{"EmfLoMetric", emfLoMetric, MetafileKind::Emf},
-                    OrientationCase{"EmfWorldTransform", emfWorldTransform, MetafileKind::Emf}),
+    testing::Values(
+        OrientationCase{"WmfRectangles", wmfRectangles, MetafileKind::Wmf},
+        OrientationCase{"WmfWithoutPlaceableHeader", wmfWithoutPlaceableHeader, MetafileKind::Wmf},
+        OrientationCase{"WmfStretchDibBottomUp", [] { return wmfStretchDib(true); }, MetafileKind::Wmf},
+        OrientationCase{"WmfStretchDibTopDown", [] { return wmfStretchDib(false); }, MetafileKind::Wmf},
+        OrientationCase{"WmfDibStretchBlt", wmfDibStretchBlt, MetafileKind::Wmf},
+        OrientationCase{"EmfRectangles", emfRectangles, MetafileKind::Emf},
+        OrientationCase{"EmfStretchDiBitsBottomUp", [] { return emfStretchDiBits(true); }, MetafileKind::Emf},
+        OrientationCase{"EmfStretchDiBitsTopDown", [] { return emfStretchDiBits(false); }, MetafileKind::Emf},
+        OrientationCase{"EmfLoMetric", emfLoMetric, MetafileKind::Emf},
+        OrientationCase{"EmfWorldTransform", emfWorldTransform, MetafileKind::Emf}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MetafilePlayer, NaturalSizeFollowsUnitsPerInchAndFrame)
@@ -197,7 +197,8 @@ TEST(MetafilePlayer, HugeFrameIsScaledDownKeepingItsShape)
 {
     WmfWriter wmf(QRect(0, 0, 30000, 15000), 10);
     wmf.rectangle(0, 0, 100, 100);
-    EXPECT_EQ(MetafilePlayer(wmf.finish()).naturalSize(), QSize(MetafilePlayer::maxNaturalSide, MetafilePlayer::maxNaturalSide / 2));
+    EXPECT_EQ(MetafilePlayer(wmf.finish()).naturalSize(),
+              QSize(MetafilePlayer::maxNaturalSide, MetafilePlayer::maxNaturalSide / 2));
 }
 
 TEST(MetafilePlayer, ProbeTellsTheKindByContent)
@@ -205,8 +206,9 @@ TEST(MetafilePlayer, ProbeTellsTheKindByContent)
     EXPECT_EQ(MetafilePlayer::probe(wmfRectangles()), MetafileKind::Wmf);
     EXPECT_EQ(MetafilePlayer::probe(wmfWithoutPlaceableHeader()), MetafileKind::Wmf);
     EXPECT_EQ(MetafilePlayer::probe(emfRectangles()), MetafileKind::Emf);
-    EXPECT_EQ(MetafilePlayer::probe(QByteArray("\x89PNG\r\n\x1a\n0000000000000000000000000000000000000000", 48)),
-              MetafileKind::None);
+    EXPECT_EQ(
+        MetafilePlayer::probe(QByteArray("\x89PNG\r\n\x1a\n0000000000000000000000000000000000000000", 48)),
+        MetafileKind::None);
     EXPECT_EQ(MetafilePlayer::probe(QByteArray()), MetafileKind::None);
     EXPECT_EQ(MetafilePlayer::probe(wmfRectangles().left(10)), MetafileKind::None);
 }
@@ -216,9 +218,9 @@ TEST(MetafilePlayer, WmfObjectsTakeTheLowestFreeSlot)
 {
     WmfWriter w(QRect(0, 0, 100, 100), 96);
     w.createPen(Qt::black, 0, PenNull).selectObject(0); // slot 0
-    w.createBrush(red);                                  // slot 1
-    w.createBrush(blue);                                 // slot 2
-    w.deleteObject(1).createBrush(green);                // slot 1 again
+    w.createBrush(red); // slot 1
+    w.createBrush(blue); // slot 2
+    w.deleteObject(1).createBrush(green); // slot 1 again
     w.selectObject(1).rectangle(0, 0, 50, 100).selectObject(2).rectangle(50, 0, 100, 100);
     const QImage image = MetafilePlayer(w.finish()).render(QSize(100, 100));
     EXPECT_EQ(at(image, 0.25, 0.5), green);

@@ -86,21 +86,31 @@ TEST(MetafileRobustness, LyingLengthsAndCountsAreSkipped)
     WmfWriter wmf(QRect(0, 0, 100, 100), 96);
     wmf.raw(wmf::Polygon, LeBytes().u16(0xFFFF).i16(0).i16(0).bytes());
     wmf.raw(wmf::PolyPolygon, LeBytes().u16(0xFFFF).u16(0xFFFF).bytes());
-    wmf.raw(wmf::StretchDib, LeBytes().u32(RopSrcCopy).u16(0).u32(0x7FFF7FFF).u32(0).u32(0x7FFF7FFF).u32(0)
-                                 .u32(40).i32(1 << 30).i32(1 << 30).u16(1).u16(32).bytes());
+    LeBytes hugeDib; // a bitmap of 2^30 × 2^30 pixels
+    hugeDib.u32(RopSrcCopy).u16(0).u32(0x7FFF7FFF).u32(0).u32(0x7FFF7FFF).u32(0);
+    hugeDib.u32(40).i32(1 << 30).i32(1 << 30).u16(1).u16(32);
+    wmf.raw(wmf::StretchDib, hugeDib.bytes());
     wmf.raw(wmf::ExtTextOut, LeBytes().i16(0).i16(0).i16(30000).u16(0).bytes());
     playOrReject(wmf.finish());
 
     EmfWriter emf(QRect(0, 0, 1000, 1000));
-    emf.raw(emf::Polygon16, LeBytes().i32(0).i32(0).i32(0).i32(0).u32(0xFFFFFFFF).bytes());
-    emf.raw(emf::PolyPolygon16, LeBytes().i32(0).i32(0).i32(0).i32(0).u32(0x40000000).u32(0x40000000).bytes());
-    emf.raw(emf::ExtTextOutW, LeBytes().i32(0).i32(0).i32(0).i32(0).u32(1).f32(1).f32(1).i32(0).i32(0)
-                                  .u32(0x7FFFFFFF).u32(0xFFFFFFF0).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0xFFFFFFF0).bytes());
-    emf.raw(emf::StretchDiBits, LeBytes().i32(0).i32(0).i32(0).i32(0).i32(0).i32(0).i32(0).i32(0).i32(10).i32(10)
-                                    .u32(0xFFFFFFF0).u32(40).u32(0).u32(0xFFFFFFFF).u32(0).u32(RopSrcCopy).i32(10).i32(10).bytes());
-    emf.createBrush(0xFFFFFF, Qt::red).selectObject(0xFFFFFF).selectObject(0x7FFFFFFF).deleteObject(0x12345678);
+    LeBytes bounds;
+    bounds.i32(0).i32(0).i32(0).i32(0);
+    emf.raw(emf::Polygon16, LeBytes(bounds).u32(0xFFFFFFFF).bytes());
+    emf.raw(emf::PolyPolygon16, LeBytes(bounds).u32(0x40000000).u32(0x40000000).bytes());
+    LeBytes text(bounds); // two billion characters at an offset past the record
+    text.u32(1).f32(1).f32(1).i32(0).i32(0).u32(0x7FFFFFFF).u32(0xFFFFFFF0).u32(0);
+    text.raw(bounds.bytes()).u32(0xFFFFFFF0);
+    emf.raw(emf::ExtTextOutW, text.bytes());
+    LeBytes bitmap(bounds); // header and bits said to lie far outside the record
+    bitmap.i32(0).i32(0).i32(0).i32(0).i32(10).i32(10);
+    bitmap.u32(0xFFFFFFF0).u32(40).u32(0).u32(0xFFFFFFFF).u32(0).u32(RopSrcCopy).i32(10).i32(10);
+    emf.raw(emf::StretchDiBits, bitmap.bytes());
+    emf.createBrush(0xFFFFFF, Qt::red).selectObject(0xFFFFFF);
+    emf.selectObject(0x7FFFFFFF).deleteObject(0x12345678);
     emf.setWorldTransform(1e30f, 0, 0, 1e30f, 1e30f, 0).rectangle(0, 0, 10, 10);
-    emf.setMapMode(MapIsotropic).setWindowExt(1, 1).setViewportExt(0x7FFFFFFF, 0x7FFFFFFF).rectangle(0, 0, 10, 10);
+    emf.setMapMode(MapIsotropic).setWindowExt(1, 1).setViewportExt(0x7FFFFFFF, 0x7FFFFFFF);
+    emf.rectangle(0, 0, 10, 10);
     playOrReject(emf.finish());
 
     // A record whose size runs past the end of the file ends the playback.

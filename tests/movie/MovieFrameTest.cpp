@@ -112,7 +112,8 @@ TEST_F(MovieFrame, AviFailuresCarryTheProgramsTexts)
     EXPECT_EQ(errorOf("unknown-codec.avi", MovieContainer::Avi), "Error on frame open");
     EXPECT_EQ(errorOf("no-frames.avi", MovieContainer::Avi), "Error on AVIBegin");
     const std::string noise = errorOf("noise.avi", MovieContainer::Avi);
-    EXPECT_TRUE(noise == "Error on AVIBegin" || noise == "Unable to open AVI file" || noise == "(no error)") << noise;
+    EXPECT_TRUE(noise == "Error on AVIBegin" || noise == "Unable to open AVI file" || noise == "(no error)")
+        << noise;
 }
 
 TEST_F(MovieFrame, MovFailuresCarryTheDecodersText)
