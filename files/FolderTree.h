@@ -49,7 +49,7 @@ class TFolderNode;
 // - a change of the mount table adds and removes volumes, and a volume whose device changed
 //   is read again when next expanded.
 //
-// Decisions where the behaviour is the implementer's to choose:
+// How the awkward cases are handled:
 // - Deleted nodes are never touched by a late notice: notices name a path and are looked up
 //   among the live nodes when they are handled, and a notice that arrives while the tree waits
 //   for the user (the not-ready question) is handled after the answer.
