@@ -3,6 +3,10 @@
 #include "app/About.h"
 #include "app/MainGeometry.h"
 #include "app/Splash.h"
+#include "catalog/Categories.h"
+#include "catalog/Correspondences.h"
+#include "catalog/ImageElementForm.h"
+#include "catalog/RemoveableMediaList.h"
 #include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
 #include "platform/Paths.h"
@@ -53,6 +57,16 @@ TMainForm::TMainForm(QWidget* parent)
     DataPath = dataPath();
     LastLoadDirectory = QDir::homePath();
     placeAtTopOfScreen();
+    openScrapbook();
+}
+
+void TMainForm::openScrapbook()
+{
+    Correspondences = std::make_unique<TCorrespondences>(DataPath + QStringLiteral(".cor"));
+    Categories = std::make_unique<TCategories>(DataPath + QStringLiteral(".cat"), *Correspondences);
+    RemoveableMedia = std::make_unique<TRemoveableMediaList>(DataPath + QStringLiteral(".rmv"));
+    RemoveableMedia->Load();
+    ImageElementForm = std::make_unique<TImageElementForm>(DataPath + QStringLiteral(".idb"), *Categories);
 }
 
 TMainForm::~TMainForm() = default;
@@ -256,11 +270,7 @@ void TMainForm::runEmptyScrapbookImport()
     HelpWindow::quit();
 }
 
-bool TMainForm::ImageStoreEmpty() const
-{
-    // No image store yet: the scrapbook is always empty.
-    return true;
-}
+bool TMainForm::ImageStoreEmpty() const { return ImageElementForm->ImageStoreEmpty(); }
 
 void TMainForm::FormActivate() { HelpWindow::setHelpDirectory(programDirectory() + QStringLiteral("/help")); }
 
@@ -303,6 +313,10 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::FormClose()
 {
     closed_ = true;
+    RemoveableMedia->Save();
+    Correspondences->SaveMemberships();
+    Categories->SaveCategories();
+    ImageElementForm->FreePathIndex();
     SlideshowLink->CloseServer();
     HelpWindow::quit();
 }

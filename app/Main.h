@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <memory>
+
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -15,6 +17,10 @@ class QWidget;
 namespace glimmora {
 
 class TAboutForm;
+class TCategories;
+class TCorrespondences;
+class TImageElementForm;
+class TRemoveableMediaList;
 class TGlimmoraBusObject;
 class TSlideshowLink;
 
@@ -36,6 +42,13 @@ public:
     bool FirstRun = false;
     bool SlideshowInstalled = false;
     TSlideshowLink* SlideshowLink = nullptr;
+
+    // The scrapbook, created in this order and destroyed in the reverse one: the image data
+    // module registers with the categories, which hold the memberships.
+    std::unique_ptr<TCorrespondences> Correspondences;
+    std::unique_ptr<TCategories> Categories;
+    std::unique_ptr<TRemoveableMediaList> RemoveableMedia;
+    std::unique_ptr<TImageElementForm> ImageElementForm;
 
     bool ImageStoreEmpty() const;
 
@@ -107,6 +120,7 @@ private:
 
     QList<QToolButton*> speedButtons_;
     void connectSlideshow();
+    void openScrapbook();
 
     TAboutForm* aboutForm_ = nullptr;
     TGlimmoraBusObject* busObject_ = nullptr;
