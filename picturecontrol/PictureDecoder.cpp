@@ -10,7 +10,9 @@
 
 // Qt
 #include <QFileInfo>
+#include <QImageReader>
 #include <QPainter>
+#include <QTransform>
 
 #include <algorithm>
 
@@ -146,12 +148,25 @@ QImage decodeMetafile(const QString& path, int thumbnailSize, const QColor& back
     }
 }
 
+// Turns a picture as the camera stored it the way its orientation tag says it is seen, as Qt's
+// reader does for the full-size picture.
+QImage oriented(QImage image, QImageIOHandler::Transformations transformation)
+{
+    if (transformation == QImageIOHandler::TransformationRotate270)
+        return image.transformed(QTransform().rotate(270));
+    image = image.mirrored(transformation & QImageIOHandler::TransformationMirror,
+                           transformation & QImageIOHandler::TransformationFlip);
+    if (transformation & QImageIOHandler::TransformationRotate90)
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
 QImage decodeJpeg(const QString& path, const DecodeRequest& request)
 {
     if (request.thumbnailSize > 0) {
         QImage scaled = decodeJpegThumbnail(readPictureFile(path), request.thumbnailSize);
         if (!scaled.isNull())
-            return scaled;
+            return oriented(std::move(scaled), QImageReader(path, "jpeg").transformation());
     }
     return decodeWithQt(path, "jpeg", request.thumbnailSize, request.jpegQuality);
 }

@@ -116,6 +116,8 @@ const DecodeCase kCases[] = {
     {"bmp_8bit_palette", "bmp", Source::Colour, "ppmtobmp -bpp 8 {in} > {out}"},
     {"bmp_1bit", "bmp", Source::Bilevel, "ppmtobmp -bpp 1 {in} > {out}", nullptr, kSourceSize, kSourceSize,
      test::kBilevelQuadrants},
+    {"wmf", "wmf", Source::Colour, nullptr, test::wmfBytes},
+    {"emf", "emf", Source::Colour, nullptr, test::emfBytes, QSize(96, 48)},
     {"ico", "ico", Source::Colour, "convert {in} ICO:{out}"},
     {"cur", "cur", Source::Colour, "convert {in} CUR:{out}"},
     {"jpg", "jpg", Source::Colour, "cjpeg -quality 95 {in} > {out}", nullptr, kSourceSize, kSourceSize,

@@ -1,5 +1,7 @@
 #include "TestPictures.h"
 
+#include "MetafileWriter.h"
+
 // Qt
 #include <QBuffer>
 #include <QProcess>
@@ -239,6 +241,19 @@ QByteArray hrzBytes(const QImage& picture)
         }
     }
     return bytes;
+}
+
+QByteArray wmfBytes(const QImage& picture)
+{
+    const QRect bounds(QPoint(0, 0), picture.size());
+    return metafile::WmfWriter(bounds, 96).stretchDib(bounds, picture).finish();
+}
+
+QByteArray emfBytes(const QImage& picture)
+{
+    // A frame of 2540 × 1270 hundredths of a millimetre is 96 × 48 pixels at 96 per inch; the
+    // reference device has 4 pixels per millimetre.
+    return metafile::EmfWriter(QRect(0, 0, 2540, 1270)).stretchDiBits(QRect(0, 0, 102, 51), picture).finish();
 }
 
 QByteArray headerlessDibBytes(const QImage& picture)

@@ -13,6 +13,8 @@
 namespace glimmora {
 namespace {
 
+using test::Quadrants;
+
 QByteArray encoded(const QImage& image, const char* format)
 {
     QByteArray bytes;
@@ -92,6 +94,18 @@ QByteArray hugeSunRaster()
     putBig32(ras, 12, 24);
     putBig32(ras, 20, 1);
     return ras + QByteArray(64, '\x22');
+}
+
+// A JPEG of the quadrant picture whose EXIF orientation says it is seen turned a quarter
+// clockwise (orientation 6), as a camera held upright stores it.
+QByteArray jpegTurnedClockwise(const QImage& picture)
+{
+    const QByteArray jpeg = encoded(picture, "JPEG");
+    QByteArray tiff("II*\0\x08\0\0\0" "\x01\0" "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0" "\0\0\0\0", 26);
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray app1("\xFF\xE1\0\0", 4);
+    putBig16(app1, 2, int(exif.size()) + 2);
+    return jpeg.left(2) + app1 + exif + jpeg.mid(2);
 }
 
 class PictureControlErrors : public testing::Test {
@@ -200,6 +214,21 @@ TEST_F(PictureControlErrors, TransparentPartsTakeTheBackColour)
     control.setBackColor(Qt::red);
     control.setFileName(path);
     EXPECT_EQ(control.Picture().pixel(30, 20), qRgb(255, 0, 0));
+}
+
+TEST_F(PictureControlErrors, JpegOrientationTagTurnsThePictureAtFullSizeAndAsThumbnail)
+{
+    const QString path = file("upright.jpg", jpegTurnedClockwise(test::quadrantPicture(74, 46, test::kColourQuadrants)));
+    const Quadrants turned{test::kColourQuadrants[2], test::kColourQuadrants[0], test::kColourQuadrants[3],
+                           test::kColourQuadrants[1]};
+    TGvboxCtrl control;
+    for (qint16 thumbnail : {qint16(0), qint16(60)}) {
+        control.setThumbnail(thumbnail);
+        control.setFileName(path);
+        EXPECT_EQ(control.size(), thumbnail ? QSize(37, 60) : QSize(46, 74));
+        EXPECT_TRUE(test::sameQuadrants(test::quadrantCentres(control.Picture()), turned, 48))
+            << test::describe(test::quadrantCentres(control.Picture())).toStdString();
+    }
 }
 
 TEST(ThumbnailSize, FitsTheLongerSideAndKeepsSmallPictures)
