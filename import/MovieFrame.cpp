@@ -156,14 +156,18 @@ QImage toImage(MovieContainer container, AVFrame* frame, QSize size)
     const auto pixelFormat = static_cast<AVPixelFormat>(frame->format);
     ScalerPtr scaler(sws_getContext(frame->width, frame->height, pixelFormat, size.width(), size.height(),
                                     AV_PIX_FMT_RGB32, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    QImage image(size, QImage::Format_RGB32);
-    if (!scaler || image.isNull())
-        fail(container, Step::Begin, AVERROR(EINVAL));
-    uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
-    int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+    // swscale's vector code writes whole blocks of pixels past the end of a narrow row: it writes
+    // into rows padded to 16 pixels with a spare row below, and the picture is cut out after.
+    constexpr int blockPixels = 16;
+    const int paddedWidth = (size.width() + blockPixels - 1) / blockPixels * blockPixels;
+    QImage padded(paddedWidth, size.height() + 1, QImage::Format_RGB32);
+    if (!scaler || padded.isNull())
+        fail(container, Step::Begin, AVERROR(ENOMEM));
+    uint8_t* planes[4] = {padded.bits(), nullptr, nullptr, nullptr};
+    int strides[4] = {static_cast<int>(padded.bytesPerLine()), 0, 0, 0};
     if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides) <= 0)
         fail(container, Step::Begin, AVERROR(EINVAL));
-    return image;
+    return padded.copy(QRect(QPoint(0, 0), size));
 }
 
 // Movies from phones and cameras store their orientation as a display matrix.

@@ -22,6 +22,7 @@ protected:
         dir_ = std::make_unique<test::ScratchDir>();
         makeMovie("320x240.avi", "320x240", "-c:v mjpeg -q:v 2");
         makeMovie("100x200.avi", "100x200", "-c:v mpeg4 -q:v 2");
+        makeMovie("narrow.avi", "34x18", "-c:v mjpeg -q:v 2"); // rows shorter than swscale's blocks
         makeMovie("square.mov", "64x64", "-c:v mpeg4 -q:v 2 -bf 2"); // frames stored out of display order
         makeMovie("wide-pixels.mov", "320x240", "-c:v mpeg4 -q:v 2", "setsar=2,");
         ffmpeg("-f lavfi -i sine=d=1 -c:a pcm_s16le " + quoted("audio-only.avi"));
@@ -75,6 +76,7 @@ TEST_F(MovieFrame, FirstFrameAtNaturalSize)
     } cases[] = {
         {"320x240.avi", MovieContainer::Avi, {320, 240}},
         {"100x200.avi", MovieContainer::Avi, {100, 200}},
+        {"narrow.avi", MovieContainer::Avi, {34, 18}},
         {"square.mov", MovieContainer::Mov, {64, 64}},
         {"wide-pixels.mov", MovieContainer::Mov, {640, 240}}, // 2:1 pixels shown as a player shows them
     };
