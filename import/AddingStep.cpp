@@ -1,0 +1,216 @@
+#include "import/AddingStep.h"
+
+#include "catalog/Categories.h"
+#include "catalog/Correspondences.h"
+#include "catalog/ImageElement.h"
+#include "catalog/ImageElementForm.h"
+#include "catalog/StoredText.h"
+#include "platform/Paths.h"
+
+#include <exception>
+
+namespace glimmora {
+
+const QString kImagesLoadedText = QStringLiteral("New images were added to the scrapbook.");
+const QString kImagesDupedText = QStringLiteral(
+    "Images were bypassed because they already appear in the scrapbook in one or more other categories.");
+const QString kImagesAssignedText =
+    QStringLiteral("Images were moved from the (unassigned) category to new categories.");
+const QString kImagesClashedText =
+    QStringLiteral("Images already appeared in the selected destination categories prior to the load.");
+
+QString totalLoadErrorsLine(int errorCount)
+{
+    return QStringLiteral("Total load errors = ") + QString::number(errorCount);
+}
+
+namespace {
+
+// The path as FindOrAddImage compares it.
+QString identityOf(const QString& path) { return foldPath(trimmedText(path)); }
+
+// What a known image's memberships say about the target: the first membership in "(unassigned)"
+// or in the target decides.
+struct KnownPlace {
+    bool inUnassigned = false; // U
+    bool inTarget = false;     // C
+};
+
+KnownPlace knownPlace(const TCorrespondences& memberships, std::int32_t seqNo, std::int32_t unassignedId,
+                      std::int32_t targetId)
+{
+    for (const Membership& pair : memberships.pairs()) {
+        if (pair.seqNo != seqNo)
+            continue;
+        const KnownPlace place{pair.categoryId == unassignedId, pair.categoryId == targetId};
+        if (place.inUnassigned || place.inTarget)
+            return place;
+    }
+    return {};
+}
+
+} // namespace
+
+TAddingStep::TAddingStep(TImageElementForm& images, TCategories& categories, ThumbnailSource& loader,
+                         TLoadList entries, AddingOptions options)
+    : images_(images), categories_(categories), entries_(std::move(entries)), options_(std::move(options)),
+      loader_(loader)
+{
+    if (options_.decoders.workers < 0 || entries_.isEmpty())
+        return;
+    pool_ = std::make_unique<TDecodePool>(options_.decoders);
+    if (!pool_->running()) {
+        pool_.reset(); // no helper could be started: every picture is decoded here, in turn
+        return;
+    }
+    thumbnails_ = std::make_unique<PooledThumbnails>(*pool_, loader_);
+}
+
+TAddingStep::~TAddingStep() = default;
+
+bool TAddingStep::AddNext(const AddingProgress& progress)
+{
+    if (stopped_ || failed_ || next_ >= entries_.size())
+        return false;
+    const TLoadEntry& entry = entries_.at(next_);
+    try {
+        if (pool_)
+            decodeAhead();
+        addToDataBase(entry, progress);
+    } catch (const std::exception& error) {
+        // The store could not be written (a full disk): what was added so far stays, and the
+        // run ends here with its summary.
+        const QString reason = QString::fromUtf8(error.what());
+        addError(entry.path, reason, progress);
+        storeFailure_ = QStringLiteral("The import stopped because the scrapbook could not be written: %1. "
+                                       "The images added before %2 are kept.")
+                            .arg(reason, fileNamePart(entry.path).trimmed());
+        failed_ = true;
+    }
+    if (pool_)
+        pool_->discard(identityOf(entry.path));
+    ++next_;
+    if (progress.setGauge)
+        progress.setGauge(int(qint64(next_) * 100 / entries_.size()));
+    if (progress.pendingEvents)
+        progress.pendingEvents();
+    return !stopped_ && !failed_ && next_ < entries_.size();
+}
+
+void TAddingStep::addToDataBase(const TLoadEntry& entry, const AddingProgress& progress)
+{
+    if (progress.showFileName)
+        progress.showFileName(fileNamePart(entry.path).trimmed());
+    ThumbnailSource* source = &loader_;
+    if (thumbnails_) {
+        thumbnails_->pendingEvents = progress.pendingEvents;
+        source = thumbnails_.get();
+    }
+    const FindOrAddResult found = images_.FindOrAddImage(entry.path, *source);
+    if (!found.record) {
+        addError(entry.path, found.errorText, progress);
+        return;
+    }
+    TCategory* target = categories_.FindOrAddCategory(entry.categoryName, false).first;
+    assign(*target, *found.record, !found.added, progress);
+}
+
+void TAddingStep::assign(TCategory& target, const TImageElement& record, bool known, const AddingProgress& progress)
+{
+    const std::int32_t unassignedId = categories_.UnassignedId();
+    const KnownPlace place = known ? knownPlace(categories_.memberships(), record.IT_SeqNo, unassignedId,
+                                                target.CategoryId)
+                                   : KnownPlace{};
+    if (place.inTarget) {
+        ++counters_.clashed;
+        return;
+    }
+    if (known && !place.inUnassigned && !options_.includeKnownImages) {
+        ++counters_.duped;
+        return;
+    }
+    if (known && target.CategoryId == unassignedId) {
+        ++counters_.duped;
+        return;
+    }
+    categories_.AddImageToCategory(target, record);
+    if (progress.imageAdded)
+        progress.imageAdded(target, record);
+    if (!place.inUnassigned) {
+        ++counters_.loaded;
+        return;
+    }
+    if (TCategory* unassigned = categories_.FindCategory(unassignedId))
+        categories_.RemoveImageFromCategory(*unassigned, record);
+    ++counters_.assigned;
+}
+
+void TAddingStep::addError(const QString& path, const QString& text, const AddingProgress& progress)
+{
+    const QStringList lines{path.trimmed(), QStringLiteral("  ") + text};
+    for (const QString& line : lines) {
+        errorLines_.append(line);
+        if (progress.appendErrorLine)
+            progress.appendErrorLine(line);
+    }
+    ++errorCount_;
+}
+
+void TAddingStep::decodeAhead()
+{
+    while (submitted_ < entries_.size() && pool_->hasRoom()) {
+        const QString path = identityOf(entries_.at(submitted_++).path);
+        if (PictureTypeOf(path) && !pool_->submitted(path) && !isKnownPath(path))
+            pool_->submit(path);
+    }
+}
+
+bool TAddingStep::isKnownPath(const QString& foldedPath)
+{
+    const std::int32_t checksum = PathChecksum(foldedPath);
+    for (const PathIndexEntry& entry : images_.PathIndex()) {
+        if (entry.checksum != checksum)
+            continue;
+        const std::unique_ptr<TImageElement> record = images_.ReadImage(entry.seqNo);
+        if (record && record->IT_Path == foldedPath)
+            return true;
+    }
+    return false;
+}
+
+void TAddingStep::Finish(const AddingProgress& progress)
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    pool_.reset(); // its workers have nothing left to do
+    thumbnails_.reset();
+    for (const QString& line : {QStringLiteral(" "), totalLoadErrorsLine(errorCount_)}) {
+        errorLines_.append(line);
+        if (progress.appendErrorLine)
+            progress.appendErrorLine(line);
+    }
+    QStringList failures;
+    try {
+        images_.EndImagePass();
+    } catch (const std::exception& error) {
+        // The store stays open with every change, and is saved again when the program closes it.
+        failures.append(QStringLiteral("The scrapbook could not be saved: %1.").arg(QString::fromUtf8(error.what())));
+    }
+    if (!categories_.memberships().SaveMemberships())
+        failures.append(QStringLiteral("The category memberships could not be saved to %1.")
+                            .arg(categories_.memberships().fileName()));
+    if (!categories_.SaveCategories())
+        failures.append(QStringLiteral("The categories could not be saved to %1.").arg(categories_.fileName()));
+    if (!failures.isEmpty())
+        storeFailure_ = (QStringList{storeFailure_} + failures).join(QLatin1Char(' ')).trimmed();
+}
+
+void TAddingStep::Run(const AddingProgress& progress)
+{
+    while (AddNext(progress)) {
+    }
+    Finish(progress);
+}
+
+} // namespace glimmora
