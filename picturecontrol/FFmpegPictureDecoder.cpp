@@ -8,10 +8,12 @@
 #include <memory>
 #include <mutex>
 
+// FFmpeg
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -85,24 +87,34 @@ void freeWithFFmpeg(void* data) { av_free(data); }
 
 // swscale's vector code writes whole blocks of pixels, past the end of a row whose width is not
 // a multiple of the block; rows padded to 64 bytes, and 64 bytes beyond the last, take that.
-QImage paddedImage(int width, int height)
+QImage paddedImage(int width, int height, QImage::Format format)
 {
     constexpr int kPadding = 64;
     const qsizetype bytesPerLine = (qsizetype(width) * 4 + kPadding - 1) / kPadding * kPadding;
     auto* pixels = static_cast<uchar*>(av_mallocz(size_t(bytesPerLine * height + kPadding)));
     if (!pixels)
         throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
-    return QImage(pixels, width, height, bytesPerLine, QImage::Format_ARGB32, freeWithFFmpeg, pixels);
+    return QImage(pixels, width, height, bytesPerLine, format, freeWithFFmpeg, pixels);
+}
+
+// Palettes may carry transparency; other formats say whether they have an alpha channel.
+bool mayBeTransparent(AVPixelFormat format)
+{
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    return !descriptor || (descriptor->flags & (AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_PAL));
 }
 
 QImage toImage(const AVFrame& frame)
 {
     checkPictureSize(QSize(frame.width, frame.height));
-    QImage image = paddedImage(frame.width, frame.height);
-    // BGRA in memory is QImage's ARGB32 on a little-endian machine.
+    const auto format = AVPixelFormat(frame.format);
+    // In memory BGRA is QImage's ARGB32 on a little-endian machine, and BGR0 its RGB32.
+    const bool transparent = mayBeTransparent(format);
+    QImage image = paddedImage(frame.width, frame.height,
+                               transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     std::unique_ptr<SwsContext, ScaleContextFree> scaler(
-        sws_getContext(frame.width, frame.height, AVPixelFormat(frame.format), frame.width, frame.height,
-                       AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
+        sws_getContext(frame.width, frame.height, format, frame.width, frame.height,
+                       transparent ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0, SWS_POINT, nullptr, nullptr, nullptr));
     if (!scaler)
         throw EGvboxError(QStringLiteral("The picture's pixel format cannot be converted."));
     uint8_t* target[4] = {image.bits(), nullptr, nullptr, nullptr};

@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <cstdio>
 
+// libjpeg
 #include <jpeglib.h>
 
 namespace glimmora {

@@ -6,6 +6,7 @@
 
 #include <mutex>
 
+// ImageMagick
 #include <Magick++.h>
 
 namespace glimmora {

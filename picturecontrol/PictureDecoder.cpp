@@ -224,13 +224,15 @@ QImage decodePicture(const QString& path, const DecodeRequest& request)
 {
     const QString extension = QFileInfo(path).suffix().toLower();
     const DecoderChoice choice = chooseDecoder(extension, readPictureHead(path, kHeadBytes));
-    QImage image = decodeWith(choice, path, request);
-    if (image.isNull())
+    const QImage decoded = decodeWith(choice, path, request);
+    if (decoded.isNull())
         throw EGvboxError(QStringLiteral("%1 holds no picture.").arg(path));
+    // Opaque first: Qt scales 32-bit RGB without converting the picture to another format.
+    QImage image = opaqueOn(decoded, request.background);
     const QSize size = thumbnailSizeFor(image.size(), request.thumbnailSize);
     if (size != image.size())
         image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return opaqueOn(image, request.background);
+    return image;
 }
 
 } // namespace glimmora
