@@ -3,16 +3,20 @@
 //
 //   bench_store DIR [ITEMS [ITEM_BYTES]]     (defaults: 100,000 items of 11 KB, about 1.1 GB)
 //
-// Prints one line per phase, "phase seconds", and leaves DIR/bench.idb for the reference copy
-// that bench/store.sh times beside it.
+// Prints one line per phase, "phase seconds". Then, in rounds, a plain "cp" of the store file
+// and an open and a close of the store, each timed; the machine is shared, so the medians of
+// the rounds are compared: open + close against the copy (goal: at most 3 times).
 
 #include "store/QDB.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -27,13 +31,31 @@ std::string keyOf(int number)
 }
 
 template <typename Work>
-void timed(const char* phase, Work work)
+double timed(const char* phase, Work work)
 {
     const auto start = Clock::now();
     work();
     const std::chrono::duration<double> elapsed = Clock::now() - start;
     std::printf("%s %.3f\n", phase, elapsed.count());
     std::fflush(stdout);
+    return elapsed.count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+constexpr int kRounds = 5;
+
+// Lets earlier writes reach the disk and files freed in the background go, so that no phase
+// pays for the one before it.
+void settle()
+{
+    if (std::system("sync") != 0)
+        std::abort();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
 }
 
 } // namespace
@@ -78,8 +100,25 @@ int main(int argc, char** argv)
             }
         });
         timed("close", [&] { db.setFileName(""); });
-        timed("open", [&] { db.setFileName(name); });
-        timed("close-again", [&] { db.setFileName(""); });
+
+        const std::string copy = "cp '" + name + "' '" + name + ".copy'";
+        std::vector<double> copies, opens, closes;
+        for (int round = 0; round < kRounds; ++round) {
+            settle();
+            copies.push_back(timed("cp", [&] {
+                if (std::system(copy.c_str()) != 0)
+                    std::abort();
+            }));
+            std::remove((name + ".copy").c_str());
+            settle();
+            opens.push_back(timed("open", [&] { db.setFileName(name); }));
+            closes.push_back(timed("close", [&] { db.setFileName(""); }));
+        }
+        const double cp = median(copies);
+        const double open = median(opens);
+        const double close = median(closes);
+        std::printf("median cp %.3f, open %.3f (%.2fx), close %.3f (%.2fx), open+close %.3f (%.2fx cp; goal <= 3x)\n",
+                    cp, open, open / cp, close, close / cp, open + close, (open + close) / cp);
     } catch (const glimmora::store::EQDBError& error) {
         std::fprintf(stderr, "bench_store: %s\n", error.what());
         return 1;

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace glimmora::store {
@@ -403,6 +405,17 @@ void moveFileOver(const std::string& temporary, const std::string& target)
             throw;
         }
         removeFileQuietly(temporary);
+    }
+}
+
+void closeInBackground(SeamFile file)
+{
+    if (!file.isOpen())
+        return;
+    try {
+        std::thread([file = std::move(file)]() mutable { file.close(); }).detach();
+    } catch (const std::system_error&) {
+        // no thread to be had: the file is closed here, when the caller's copy goes
     }
 }
 

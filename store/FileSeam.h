@@ -138,6 +138,10 @@ SeamFile createUniqueFile(const std::string& directory, const std::string& prefi
 // the target and rename that. The temporary file is gone afterwards.
 void moveFileOver(const std::string& temporary, const std::string& target);
 
+// Closes a file on a thread of its own: when its name is already gone, closing frees all its
+// blocks, which for a large file takes a while that the caller need not wait for.
+void closeInBackground(SeamFile file);
+
 // Deletes stale work files of the store in a directory: regular files whose names start with
 // "qdb" or "qix" (any case) and have an extension, unless another process holds them locked
 // (they belong to a running store). Returns the number deleted.

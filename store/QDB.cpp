@@ -432,10 +432,11 @@ void TQDB::discardOpenState() noexcept
     admins_.clear();
     items_.clear();
     cache_.clear();
-    dataFile_.close();
-    indexFile_.close();
+    // The names go first; the data work file, possibly large, is then freed in the background.
     seam::removeFileQuietly(dataWorkName_);
     seam::removeFileQuietly(indexWorkName_);
+    seam::closeInBackground(std::move(dataFile_));
+    indexFile_.close();
     dataWorkName_.clear();
     indexWorkName_.clear();
     itemIndex_ = 0;
@@ -528,7 +529,14 @@ void TQDB::buildStoreFile()
 
         build.sync();
         build.close();
+        // Held open across the move, the replaced file is freed in the background afterwards.
+        SeamFile replaced;
+        try {
+            replaced = SeamFile::open(fileName_, SeamFile::Mode::Read);
+        } catch (const FileSystemError&) {
+        }
         seam::moveFileOver(buildName, fileName_);
+        seam::closeInBackground(std::move(replaced));
     } catch (...) {
         build.close();
         seam::removeFileQuietly(buildName);
