@@ -1,0 +1,155 @@
+// glimmora-cli import: the Load dialog's import without its windows. The directory is searched
+// as the search window does, the files are added by the adding step that the adding window runs,
+// and what the summary and error windows would show is printed.
+
+#include "cli/Command.h"
+
+#include "catalog/Categories.h"
+#include "catalog/Correspondences.h"
+#include "catalog/ImageElementForm.h"
+#include "catalog/RemoveableMediaList.h"
+#include "catalog/StoredText.h"
+#include "catalog/Volume.h"
+#include "import/AddingStep.h"
+#include "import/FileSearch.h"
+#include "import/LoadPicture.h"
+#include "platform/Paths.h"
+
+// Qt
+#include <QFileInfo>
+
+#include <exception>
+#include <optional>
+
+namespace glimmora::cli {
+
+namespace {
+
+constexpr const char* kImportUsage = "import PATH [--category NAME | --dir-names] [--no-subdirs] [--include-known]";
+
+const QString kNothingFound = QStringLiteral("No image files were found in the selected directories.");
+
+struct ImportRequest {
+    FileSearchSettings search;
+    bool includeKnown = false;
+};
+
+// Without --category or --dir-names the files go where the Load dialog first offers: the first
+// category in sorted order, which is "(unassigned)".
+std::optional<ImportRequest> parseImport(QStringList arguments)
+{
+    ImportRequest request;
+    request.search.categoryName = kUnassignedName;
+    bool categoryChosen = false;
+    bool directoryNames = false;
+    QStringList paths;
+    while (!arguments.isEmpty()) {
+        const QString argument = arguments.takeFirst();
+        if (argument == QLatin1String("--category")) {
+            if (arguments.isEmpty() || trimmedText(arguments.first()).isEmpty())
+                return std::nullopt;
+            request.search.categoryName = arguments.takeFirst();
+            categoryChosen = true;
+        } else if (argument == QLatin1String("--dir-names")) {
+            directoryNames = true;
+        } else if (argument == QLatin1String("--no-subdirs")) {
+            request.search.searchSubdirectories = false;
+        } else if (argument == QLatin1String("--include-known")) {
+            request.includeKnown = true;
+        } else if (argument.startsWith(QLatin1String("--"))) {
+            return std::nullopt;
+        } else {
+            paths.append(argument);
+        }
+    }
+    if (paths.size() != 1 || (categoryChosen && directoryNames))
+        return std::nullopt;
+    request.search.directory = QFileInfo(paths.first()).absoluteFilePath();
+    request.search.assignment =
+        directoryNames ? CategoryAssignment::DirectoryNames : CategoryAssignment::ChosenCategory;
+    return request;
+}
+
+// A removable disk met by the tool is registered under its label, as no one is there to type a
+// description.
+class LabelAsDescription : public DiskDescriptionPrompt {
+public:
+    QString askDescription(const NewDiskDetails& disk) override
+    {
+        return disk.label.trimmed().isEmpty() ? QStringLiteral("Added by glimmora-cli") : disk.label;
+    }
+};
+
+void printSummary(const TAddingStep& step)
+{
+    const ImportCounters& counters = step.Counters();
+    const std::pair<int, const QString&> rows[] = {
+        {counters.loaded, kImagesLoadedText},
+        {counters.duped, kImagesDupedText},
+        {counters.assigned, kImagesAssignedText},
+        {counters.clashed, kImagesClashedText},
+    };
+    for (const auto& [count, text] : rows)
+        printLine(QStringLiteral("%1 %2").arg(count).arg(text));
+    printLine(QString());
+    for (const QString& line : step.ErrorLines())
+        printLine(line);
+}
+
+int runImport(const Invocation& invocation)
+{
+    const std::optional<ImportRequest> request = parseImport(invocation.arguments);
+    if (!request) {
+        printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(kImportUsage)));
+        return kBadUsage;
+    }
+    const QString directory = request->search.directory;
+    if (!QFileInfo(directory).isDir()) {
+        printError(QStringLiteral("%1 is not a directory").arg(directory));
+        return kFailure;
+    }
+    try {
+        const QString base = dataPath();
+        TCorrespondences memberships(base + QStringLiteral(".cor"));
+        TCategories categories(base + QStringLiteral(".cat"), memberships);
+        TImageElementForm images(base + QStringLiteral(".idb"), categories);
+        TRemoveableMediaList disks(base + QStringLiteral(".rmv"));
+        disks.Load();
+        images.openStore(); // a damaged store is reported before anything is searched
+
+        TFileSearch search(request->search);
+        search.Run();
+        const TLoadList found = search.TakeLoadList();
+        if (found.isEmpty()) {
+            printError(kNothingFound);
+            return kFailure;
+        }
+
+        TLoadPictureModule loader(&disks);
+        AddingOptions options;
+        options.includeKnownImages = request->includeKnown;
+        TAddingStep step(images, categories, loader, found, options);
+        step.Run();
+        printSummary(step);
+        if (!step.StoreFailure().isEmpty()) {
+            printError(step.StoreFailure());
+            return kFailure;
+        }
+        if (step.Counters().loaded > 0) {
+            const TVol_Info volume = ReadVolumeInfo(directory);
+            LabelAsDescription prompt;
+            if (volume.removable)
+                disks.AddDisk(directory, volume, prompt);
+        }
+        return step.ErrorCount() > 0 ? kFailure : kSuccess;
+    } catch (const std::exception& error) {
+        printError(QString::fromUtf8(error.what()));
+        return kFailure;
+    }
+}
+
+const CommandRegistration importCommand({"import", kImportUsage, true, runImport});
+
+} // namespace
+
+} // namespace glimmora::cli
