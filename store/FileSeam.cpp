@@ -137,23 +137,14 @@ SeamFile SeamFile::open(const std::string& path, Mode mode)
     case Mode::ReadWrite:
         flags |= O_RDWR;
         break;
-    case Mode::Replace:
-        flags |= O_RDWR | O_CREAT; // truncated once the lock is held
-        break;
     case Mode::CreateNew:
         flags |= O_RDWR | O_CREAT | O_EXCL;
         break;
     }
-    const int fd = ::open(path.c_str(), flags, mode == Mode::CreateNew ? 0600 : 0644);
+    const int fd = ::open(path.c_str(), flags, 0600);
     if (fd < 0)
         fail(path);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw FileSystemError(error, path);
-    }
-    // Truncating only under the lock keeps a file that another store holds intact.
-    if (mode == Mode::Replace && ::ftruncate(fd, 0) != 0) {
         const int error = errno;
         ::close(fd);
         throw FileSystemError(error, path);
@@ -234,6 +225,12 @@ void SeamFile::truncate(std::int64_t length)
         fail(path_);
 }
 
+void SeamFile::setMode(unsigned mode)
+{
+    if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0)
+        fail(path_);
+}
+
 void SeamFile::sync()
 {
     consultHook(FileOperation::Sync, path_);
@@ -301,6 +298,7 @@ std::optional<FileStatus> status(const std::string& path)
     result.modifiedNanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
     result.device = info.st_dev;
     result.inode = info.st_ino;
+    result.mode = info.st_mode & 07777;
     result.ownerWritable = (info.st_mode & S_IWUSR) != 0;
     result.regular = S_ISREG(info.st_mode);
     return result;

@@ -53,7 +53,6 @@ public:
     enum class Mode {
         Read,       // existing file, read only
         ReadWrite,  // existing file
-        Replace,    // created or truncated, read and write
         CreateNew,  // must not exist yet (O_EXCL), read and write, mode 0600
     };
     enum class Origin { Begin, Current, End };
@@ -81,6 +80,8 @@ public:
     std::int64_t position() const;
     std::int64_t size() const;
     void truncate(std::int64_t length);
+    // Sets the permission bits (so that a rebuilt file keeps those of the file it replaces).
+    void setMode(unsigned mode);
     void sync();
     // Copies count bytes from source's position to this file's position, advancing both.
     // Returns the bytes copied (fewer only when the source ends first).
@@ -102,6 +103,7 @@ struct FileStatus {
     std::int64_t modifiedNanoseconds = 0;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    unsigned mode = 0;          // permission bits
     bool ownerWritable = false; // its absence is the read-only attribute
     bool regular = false;
 

@@ -295,7 +295,8 @@ void TQDB::splitStoreFile()
         raiseNotValid(fileName_);
 
     indexWorkName_ = indexWorkNameFor(dataWorkName_);
-    indexFile_ = SeamFile::open(indexWorkName_, SeamFile::Mode::Replace);
+    // A new file, like the data work file: never one that somebody else put there.
+    indexFile_ = SeamFile::open(indexWorkName_, SeamFile::Mode::CreateNew);
     copySection(store, indexFile_, *indexLength, protectedStore);
 }
 
@@ -477,8 +478,8 @@ void TQDB::redirectIfChangedOnDisk()
     if (!stamp_)
         return;
     const auto now = seam::status(fileName_);
-    if (now && now->sameVersionAs(*stamp_))
-        return;
+    if (!now || now->sameVersionAs(*stamp_))
+        return; // unchanged, or gone: nobody else's file is there to keep
     bool ok = false;
     if (beforeOverWrite)
         beforeOverWrite(*this, ok);
@@ -527,6 +528,8 @@ void TQDB::buildStoreFile()
         indexFile_.seek(0);
         copySection(indexFile_, build, indexLength, protect);
 
+        if (const auto previous = seam::status(fileName_))
+            build.setMode(previous->mode);
         build.sync();
         build.close();
         // Held open across the move, the replaced file is freed in the background afterwards.

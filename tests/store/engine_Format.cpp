@@ -380,5 +380,30 @@ TEST(EngineFormat, ChangedOnDiskIsWrittenUnderOnePrefixedName)
     }
 }
 
+TEST(EngineFormat, RebuildKeepsPermissionsAndReplacesAVanishedFile)
+{
+    ScratchDir dir;
+    const auto name = (dir / "perm.idb").string();
+    {
+        TQDB db;
+        db.setFileName(name);
+        db.setFileName("");
+    }
+    ::chmod(name.c_str(), 0640);
+    TQDB db;
+    db.setFileName(name);
+    db.addItem(bytesOf("v"), "k");
+    db.setFileName("");
+    EXPECT_EQ(fs::status(name).permissions(), fs::perms(0640));
+
+    db.setFileName(name);
+    db.addItem(bytesOf("w"), "l");
+    fs::remove(name); // gone meanwhile: there is nothing to keep, so the store goes back there
+    db.setFileName("");
+    EXPECT_FALSE(fs::exists(dir / "1.perm.idb"));
+    db.setFileName(name);
+    EXPECT_EQ(db.count(), 2);
+}
+
 } // namespace
 } // namespace glimmora::test
