@@ -137,6 +137,9 @@ SeamFile SeamFile::open(const std::string& path, Mode mode)
     case Mode::ReadWrite:
         flags |= O_RDWR;
         break;
+    case Mode::Replace:
+        flags |= O_RDWR | O_CREAT; // truncated once the lock is held
+        break;
     case Mode::CreateNew:
         flags |= O_RDWR | O_CREAT | O_EXCL;
         break;
@@ -145,6 +148,12 @@ SeamFile SeamFile::open(const std::string& path, Mode mode)
     if (fd < 0)
         fail(path);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw FileSystemError(error, path);
+    }
+    // Truncating only under the lock keeps a file that another store holds intact.
+    if (mode == Mode::Replace && ::ftruncate(fd, 0) != 0) {
         const int error = errno;
         ::close(fd);
         throw FileSystemError(error, path);

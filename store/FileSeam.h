@@ -53,6 +53,7 @@ public:
     enum class Mode {
         Read,       // existing file, read only
         ReadWrite,  // existing file
+        Replace,    // created or truncated, read and write
         CreateNew,  // must not exist yet (O_EXCL), read and write, mode 0600
     };
     enum class Origin { Begin, Current, End };
