@@ -244,8 +244,12 @@ TEST(EngineOperations, ProgressPercentages)
         db.addItem(bytesOf("v"), std::to_string(i));
     db.setFileName("");
     std::vector<std::pair<int, TProgressOrigin>> reports;
+    int pending = 0;
+    TQDB::setPendingEventsHandler([&] { ++pending; });
     db.progressUpdate = [&](TQDB&, int percent, TProgressOrigin kind) { reports.emplace_back(percent, kind); };
     db.setFileName(store.name());
+    TQDB::setPendingEventsHandler({});
+    EXPECT_EQ(pending, 5) << "the host's events run at every tick";
     const auto opening = TProgressOrigin::poOpening;
     EXPECT_EQ(reports, (std::vector<std::pair<int, TProgressOrigin>>{
                            {10, opening}, {20, opening}, {30, opening}, {40, opening}, {50, opening}, {0, opening}}));
@@ -280,6 +284,33 @@ TEST(EngineOperations, AssigningTheFileName)
     db.setFileName("");
     EXPECT_EQ(assigned, 2);
     EXPECT_TRUE(workFilesLeft().empty());
+}
+
+TEST(EngineOperations, MarksRaiseTheirEventsAroundThemselves)
+{
+    struct Mark {
+        const char* name;
+        TQDB::TNotifyEvent TQDB::*before;
+        TQDB::TNotifyEvent TQDB::*after;
+        void (TQDB::*operation)();
+    };
+    const Mark marks[] = {
+        {"insert", &TQDB::beforeInsert, &TQDB::afterInsert, &TQDB::insert},
+        {"post", &TQDB::beforePost, &TQDB::afterPost, &TQDB::post},
+        {"edit", &TQDB::beforeEdit, &TQDB::afterEdit, &TQDB::edit},
+        {"cancel", &TQDB::beforeCancel, &TQDB::afterCancel, &TQDB::cancel},
+    };
+    OpenStore store({"a"});
+    for (const auto& mark : marks) {
+        std::vector<std::string> events;
+        store.db.*mark.before = [&](TQDB&) { events.push_back("before"); };
+        store.db.*mark.after = [&](TQDB&) { events.push_back("after"); };
+        (store.db.*mark.operation)();
+        EXPECT_EQ(events, (std::vector<std::string>{"before", "after"})) << mark.name;
+        store.db.*mark.before = nullptr;
+        store.db.*mark.after = nullptr;
+    }
+    EXPECT_EQ(currentItem(store.db), "a") << "marks change no data";
 }
 
 TEST(EngineOperations, CacheServesRepeatedReads)
