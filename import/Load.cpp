@@ -170,6 +170,7 @@ void TLoadform::FormShow()
     PathLabel->clear();
     FolderTree = new TFolderTree(TreePlaceholder);
     TreePlaceholder->layout()->addWidget(FolderTree);
+    FolderTree->show(); // made after its parent was shown, it would appear only later
     FolderTree->setDisplayMode(dmLowercase);
     connect(FolderTree, &QTreeWidget::itemSelectionChanged, this, &TLoadform::FolderTreeChange);
     setTabOrder(FolderTree, rbDirectoryName);
