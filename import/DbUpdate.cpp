@@ -54,7 +54,6 @@ TDbUpdateForm::TDbUpdateForm(TAddingStep& step, QWidget* errorOwner, QWidget* pa
         move(screen->availableGeometry().center() - rect().center());
 
     errorForm_ = TLoadErrorForm::Renew(errorOwner);
-    placeErrorForm();
     // Visible, but of no use until the run has ended.
     errorForm_->show();
     errorForm_->setEnabled(false);
@@ -62,7 +61,7 @@ TDbUpdateForm::TDbUpdateForm(TAddingStep& step, QWidget* errorOwner, QWidget* pa
 
 void TDbUpdateForm::placeErrorForm()
 {
-    const QRect adding = geometry();
+    const QRect adding = frameGeometry();
     errorForm_->move(adding.left() + adding.width() / 2, adding.top() + adding.height() + kErrorFormGap);
 }
 
@@ -72,6 +71,7 @@ void TDbUpdateForm::showEvent(QShowEvent* event)
     if (started_)
         return;
     started_ = true;
+    placeErrorForm(); // the window manager may have moved this window while showing it
     // The run starts once the window has been drawn.
     QMetaObject::invokeMethod(this, &TDbUpdateForm::AddFiles, Qt::QueuedConnection);
 }

@@ -397,9 +397,15 @@ TEST_F(ImportWindows, StopInTheAddingWindowKeepsWhatWasAdded)
     const QString directory = pictureDirectory("stopped", kThreePictures);
     ImportDriver driver;
     QString addingTitle;
+    QRect addingGeometry;
+    QPoint errorsAt;
+    bool errorsUsable = true;
     driver.onAdding = [&](QWidget& window) {
         auto& adding = static_cast<TDbUpdateForm&>(window);
         addingTitle = adding.windowTitle();
+        addingGeometry = adding.frameGeometry();
+        errorsAt = adding.errorForm()->pos();
+        errorsUsable = adding.errorForm()->isVisible() && adding.errorForm()->isEnabled();
         if (adding.gauge()->value() == 0)
             return false; // wait for the first picture
         adding.stopButton()->click();
@@ -408,6 +414,12 @@ TEST_F(ImportWindows, StopInTheAddingWindowKeepsWhatWasAdded)
     runImport(directory, {}, driver);
 
     EXPECT_EQ(addingTitle, QStringLiteral("Glimmora - Scrapbook Update Progress"));
+    // While the run lasts, the error window lies just below the adding window, from its middle on
+    // (give or take the window frame), visible but disabled.
+    constexpr int kFrame = 4;
+    EXPECT_NEAR(errorsAt.x(), addingGeometry.left() + addingGeometry.width() / 2, kFrame);
+    EXPECT_NEAR(errorsAt.y(), addingGeometry.top() + addingGeometry.height() + 2, kFrame);
+    EXPECT_FALSE(errorsUsable);
     EXPECT_TRUE(driver.summaryShown);
     EXPECT_EQ(counters_, (ImportCounters{1, 0, 0, 0}));
     EXPECT_EQ(driver.summaryNumbers.first(), QStringLiteral("1"));
