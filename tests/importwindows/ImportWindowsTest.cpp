@@ -12,6 +12,7 @@
 #include "import/LoadStatus.h"
 #include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
+#include "store/FileSeam.h"
 
 #include "Scratch.h"
 
@@ -426,6 +427,28 @@ TEST_F(ImportWindows, StopInTheAddingWindowKeepsWhatWasAdded)
     EXPECT_EQ(storedImages(), 1);
     EXPECT_EQ(imagesIn(QStringLiteral("trips")).size(), 1);
     EXPECT_EQ(errorLines(), (QStringList{" ", "Total load errors = 0"}));
+}
+
+TEST_F(ImportWindows, AFullDiskIsReportedAndTheRunStillEnds)
+{
+    const QString directory = pictureDirectory("full", kThreePictures);
+    ImportDriver driver;
+    {
+        store::ScopedFaultHook diskFull([](store::FileOperation operation, const std::string&) {
+            return operation == store::FileOperation::Write ? ENOSPC : 0;
+        });
+        runImport(directory, {}, driver);
+    }
+    EXPECT_TRUE(driver.summaryShown);
+    EXPECT_EQ(counters_, ImportCounters{});
+    ASSERT_EQ(messages_.shown().size(), 1);
+    const Message& failure = messages_.shown().first().message;
+    EXPECT_EQ(failure.icon, MessageIcon::Error);
+    EXPECT_EQ(failure.beep, MessageBeep::Error);
+    EXPECT_TRUE(failure.text.contains(QStringLiteral("could not be written"))) << failure.text.toStdString();
+    const QStringList lines = errorLines();
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.last(), QStringLiteral("Total load errors = 1"));
 }
 
 TEST_F(ImportWindows, ADirectoryWithoutPicturesGivesTheWarning)
