@@ -48,12 +48,12 @@ TLoadform::TLoadform(const ImportScrapbook& scrapbook, const QString& startDirec
     : QDialog(parent), scrapbook_(scrapbook), startDirectory_(startDirectory), lastDirectory_(startDirectory)
 {
     setWindowTitle(QStringLiteral("Glimmora - Load New Files"));
-    auto* pathCaption = new QLabel(QStringLiteral("&Path:"));
+    PathCaption = new QLabel(QStringLiteral("&Path:"));
     PathLabel = new QLabel;
     PathLabel->setTextFormat(Qt::PlainText);
     PathLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred); // long paths do not widen it
     auto* pathRow = new QHBoxLayout;
-    pathRow->addWidget(pathCaption);
+    pathRow->addWidget(PathCaption);
     pathRow->addWidget(PathLabel, 1);
 
     // The folder tree takes the place of this panel when the dialog is shown.
@@ -172,12 +172,12 @@ void TLoadform::FormShow()
     TreePlaceholder->layout()->addWidget(FolderTree);
     FolderTree->show(); // made after its parent was shown, it would appear only later
     FolderTree->setDisplayMode(dmLowercase);
+    PathCaption->setBuddy(FolderTree);
     connect(FolderTree, &QTreeWidget::itemSelectionChanged, this, &TLoadform::FolderTreeChange);
     setTabOrder(FolderTree, rbDirectoryName);
     FolderTree->setFocus();
 
     FolderTree->SelectPath(startDirectory_);
-    lastDirectory_ = startDirectory_;
     FolderTreeChange();
     updateOKBtn(FolderTree->SelectedPath());
 }

@@ -59,6 +59,7 @@ public:
 
     // The folder tree exists while the dialog is shown, until OK.
     TFolderTree* FolderTree = nullptr;
+    QLabel* PathCaption;
     QLabel* PathLabel;
     QRadioButton* rbDirectoryName;
     QRadioButton* rbAssignCategory;

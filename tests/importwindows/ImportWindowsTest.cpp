@@ -53,12 +53,14 @@ class ImportDriver : public QObject {
 public:
     using Handler = std::function<bool(QWidget&)>; // true: done with this window
 
-    ImportDriver()
+    ImportDriver() { connect(&timer_, &QTimer::timeout, this, &ImportDriver::poll); }
+
+    void start()
     {
-        connect(&timer_, &QTimer::timeout, this, &ImportDriver::poll);
         timer_.start(0); // zero timers also fire inside the windows' own processEvents
         clock_.start();
     }
+    void stop() { timer_.stop(); }
 
     Handler onSearch;
     Handler onAdding;
@@ -166,7 +168,9 @@ protected:
             EXPECT_TRUE(dialog.OKBtn->isEnabled());
             dialog.OKBtn->click();
         });
+        driver.start();
         EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+        driver.stop();
         counters_ = dialog.Counters();
         return dialog.LastDirectory();
     }
