@@ -1,0 +1,209 @@
+// The decoder processes of an import: their thumbnails are the in-process loader's, a decoder
+// that crashes or hangs costs only its file, and without a helper the import decodes in-process.
+
+#include "CatalogFixture.h"
+#include "TestPictures.h"
+
+#include "import/AddingStep.h"
+#include "import/DecodePool.h"
+#include "import/DecoderProtocol.h"
+#include "import/FileSearch.h"
+#include "import/LoadPicture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace glimmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::qpath;
+
+// A small real picture, in a directory made for it when needed.
+void writePicture(const fs::path& file)
+{
+    fs::create_directories(file.parent_path());
+    test::writePicture(file);
+}
+
+const QString kDecoder = QStringLiteral(GLIMMORA_BIN_DIR "/glimmora-decoder");
+const QString kFailingDecoder = QStringLiteral(GLIMMORA_BIN_DIR "/importmodel_failing_decoder");
+
+DecoderSettings decoders(const QString& program, int workers = 2)
+{
+    DecoderSettings settings;
+    settings.program = program;
+    settings.workers = workers;
+    return settings;
+}
+
+void writeSamples(const fs::path& directory)
+{
+    fs::create_directories(directory);
+    const QImage picture = test::quadrantPicture(97, 61, test::kColourQuadrants);
+    for (const char* format : {"png", "jpg", "bmp", "ppm", "tif"})
+        ASSERT_TRUE(picture.convertToFormat(QImage::Format_RGB32).save(qpath(directory / ("q." + std::string(format)))));
+    test::writeBytes(directory / "drawing.wmf", test::wmfBytes(picture));
+    test::writeBytes(directory / "metafile.emf", test::emfBytes(picture));
+    test::writeFile(directory / "broken.gif", "GIF89a but nothing more");
+}
+
+TEST(DecodePool, ThumbnailsAreThoseOfTheInProcessLoader)
+{
+    test::ScratchDir scratch;
+    writeSamples(scratch.path());
+    TDecodePool pool(decoders(kDecoder));
+    ASSERT_TRUE(pool.running());
+    TLoadPictureModule loader;
+    QStringList files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(scratch.path()))
+        files.append(qpath(entry.path()));
+    for (const QString& file : files)
+        pool.submit(file);
+    for (const QString& file : files) {
+        TImageElement record;
+        record.IT_Path = file;
+        const TVol_Info volume = ReadVolumeInfo(file);
+        record.IT_VolumeSerial = volume.serialNumber;
+        record.IT_Removable = volume.removable;
+        const ThumbnailResult expected = loader.loadThumbnail(file, record);
+        const std::optional<ThumbnailResult> decoded = pool.take(file);
+        ASSERT_TRUE(decoded) << file.toStdString();
+        EXPECT_EQ(decoded->code, expected.code) << file.toStdString();
+        EXPECT_EQ(decoded->errorText, expected.errorText) << file.toStdString();
+        EXPECT_EQ(decoded->thumbnail, expected.thumbnail) << file.toStdString();
+        EXPECT_EQ(decoded->thumbnail.format(), expected.thumbnail.format()) << file.toStdString();
+    }
+    EXPECT_EQ(pool.waiting(), 0);
+    EXPECT_FALSE(pool.take(files.first()));
+}
+
+// Imports one directory into a data directory of its own.
+struct Import {
+    Import(const fs::path& directory, const fs::path& data, ThumbnailSource& loader, DecoderSettings settings)
+        : catalog(data)
+    {
+        TFileSearch search({qpath(directory), CategoryAssignment::DirectoryNames, QString(), true});
+        search.Run();
+        AddingOptions options;
+        options.decoders = std::move(settings);
+        step = std::make_unique<TAddingStep>(catalog.images, catalog.categories, loader, search.TakeLoadList(), options);
+        step->Run();
+    }
+    test::Catalog catalog;
+    std::unique_ptr<TAddingStep> step;
+};
+
+TEST(DecodePool, AnImportWritesTheSameRecordsWithOrWithoutDecoderProcesses)
+{
+    test::ScratchDir scratch;
+    writeSamples(scratch / "pictures");
+    writeSamples(scratch / "pictures" / "again");
+    TLoadPictureModule loader;
+    fs::create_directories(scratch / "pooled");
+    fs::create_directories(scratch / "alone");
+    {
+        Import pooled(scratch / "pictures", scratch / "pooled", loader, decoders(kDecoder));
+        Import alone(scratch / "pictures", scratch / "alone", loader, decoders(QString(), -1));
+        EXPECT_EQ(pooled.step->Counters(), alone.step->Counters());
+        EXPECT_EQ(pooled.step->Counters().loaded, 14);
+        EXPECT_EQ(pooled.step->ErrorLines(), alone.step->ErrorLines());
+    }
+    const test::StoreFile pooled = test::readStoreFile(scratch / "pooled" / "Default.idb");
+    const test::StoreFile alone = test::readStoreFile(scratch / "alone" / "Default.idb");
+    ASSERT_EQ(pooled.items.size(), 14);
+    EXPECT_EQ(pooled.itemKeysInFileOrder, alone.itemKeysInFileOrder);
+    for (const QByteArray& key : alone.items.keys())
+        EXPECT_EQ(pooled.items.value(key).value, alone.items.value(key).value) << key.toStdString();
+    EXPECT_EQ(test::readFile(scratch / "pooled" / "Default.cor"), test::readFile(scratch / "alone" / "Default.cor"));
+}
+
+class FailingDecoders : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(data_);
+        for (const char* name : {"a.png", "b.png", "c.png", "d.png", "e.png", "f.png"})
+            writePicture(pictures_ / name);
+    }
+
+    test::ScratchDir scratch_;
+    fs::path pictures_ = scratch_ / "pictures";
+    fs::path data_ = scratch_ / "data";
+    test::QImageThumbnails inProcess_;
+};
+
+TEST_F(FailingDecoders, ACrashCostsOnlyItsFile)
+{
+    writePicture(pictures_ / "crash-me.png");
+    writePicture(pictures_ / "crash-me-too.png");
+    Import run(pictures_, data_, inProcess_, decoders(kFailingDecoder));
+    EXPECT_EQ(run.step->Counters().loaded, 6);
+    ASSERT_EQ(run.step->ErrorCount(), 2);
+    const QStringList& lines = run.step->ErrorLines();
+    for (int i : {0, 2}) {
+        EXPECT_TRUE(lines.at(i).contains("crash-me")) << lines.at(i).toStdString();
+        EXPECT_EQ(lines.at(i + 1), "  The picture decoder stopped on this file (signal 11, Segmentation fault).");
+    }
+    EXPECT_TRUE(inProcess_.loaded.isEmpty()); // the other files all came from the decoders
+}
+
+TEST_F(FailingDecoders, AHangCostsOnlyItsFile)
+{
+    writePicture(pictures_ / "hang-me.png");
+    DecoderSettings settings = decoders(kFailingDecoder);
+    settings.hangLimit = std::chrono::milliseconds(2000);
+    Import run(pictures_, data_, inProcess_, settings);
+    EXPECT_EQ(run.step->Counters().loaded, 6);
+    EXPECT_EQ(run.step->ErrorLines(),
+              (QStringList{qpath(pictures_ / "hang-me.png"),
+                           "  The picture decoder took longer than 2 seconds on this file and was stopped.", " ",
+                           "Total load errors = 1"}));
+}
+
+TEST_F(FailingDecoders, AnAbsentDiskIsLoadedAgainHereToBeExplained)
+{
+    writePicture(pictures_ / "absent-disk.png");
+    Import run(pictures_, data_, inProcess_, decoders(kFailingDecoder));
+    EXPECT_EQ(run.step->Counters().loaded, 7);
+    EXPECT_EQ(inProcess_.loaded, QStringList{qpath(pictures_ / "absent-disk.png")});
+}
+
+TEST_F(FailingDecoders, WithoutTheHelperEveryPictureIsDecodedHere)
+{
+    EXPECT_FALSE(TDecodePool(decoders(qpath(scratch_ / "no-such-decoder"))).running());
+    const fs::path notADecoder = scratch_ / "false";
+    fs::create_symlink("/bin/false", notADecoder);
+    EXPECT_FALSE(TDecodePool(decoders(qpath(notADecoder))).running());
+
+    Import run(pictures_, data_, inProcess_, decoders(qpath(notADecoder)));
+    EXPECT_EQ(run.step->Counters().loaded, 6);
+    EXPECT_EQ(inProcess_.loaded.size(), 6);
+}
+
+TEST(DecoderProtocol, RefusesRepliesThatDoNotFollowTheLayout)
+{
+    ThumbnailResult result{kLoadLoaded, test::quadrantPicture(30, 20, test::kColourQuadrants), QString()};
+    const QByteArray good = decoder_protocol::encodeReply(result);
+    const std::optional<ThumbnailResult> back = decoder_protocol::decodeReply(good);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->thumbnail, result.thumbnail);
+    EXPECT_EQ(back->thumbnail.colorTable(), result.thumbnail.colorTable());
+
+    QByteArray hugeWidth = good;
+    hugeWidth[12 + 4] = char(0x7F); // the width's low bytes
+    hugeWidth[12 + 7] = char(0x7F);
+    for (const QByteArray& bad : {good.left(good.size() - 1), good + 'x', QByteArray(3, 0), hugeWidth,
+                                  QByteArray::fromHex("01000000ffffffff")})
+        EXPECT_FALSE(decoder_protocol::decodeReply(bad)) << bad.toHex().left(40).toStdString();
+
+    QByteArray stream = decoder_protocol::frame("abc") + decoder_protocol::frame("de").left(5);
+    EXPECT_EQ(decoder_protocol::takeFrame(stream), QByteArray("abc"));
+    EXPECT_FALSE(decoder_protocol::takeFrame(stream));
+    QByteArray endless = QByteArray::fromHex("ffffff7f");
+    EXPECT_THROW(decoder_protocol::takeFrame(endless), std::runtime_error);
+}
+
+} // namespace
+} // namespace glimmora

@@ -1,0 +1,202 @@
+// The directory search of an import: discovery order, the extension test, category names,
+// hidden, pseudo-file-system and linked folders, and Cancel.
+
+#include "CatalogFixture.h"
+
+#include "catalog/Categories.h"
+#include "files/FolderNodes.h"
+#include "import/FileSearch.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace glimmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::qpath;
+
+void touch(const fs::path& file)
+{
+    fs::create_directories(file.parent_path());
+    test::writeFile(file, "x");
+}
+
+QStringList paths(const TLoadList& list)
+{
+    QStringList result;
+    for (const TLoadEntry& entry : list)
+        result.append(entry.path);
+    return result;
+}
+
+// The order the search must find the files in, worked out independently: every directory in the
+// order the file system lists it, a subdirectory walked as soon as it is met.
+void expectedOrder(const fs::path& directory, QStringList& found)
+{
+    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+        if (entry.is_symlink() && entry.is_directory())
+            continue;
+        if (entry.is_directory())
+            expectedOrder(entry.path(), found);
+        else if (PictureTypeOf(QString::fromStdString(entry.path().extension().string())))
+            found.append(qpath(entry.path()));
+    }
+}
+
+TLoadList search(FileSearchSettings settings)
+{
+    TFileSearch search(std::move(settings));
+    EXPECT_EQ(search.Run(), SearchOutcome::Completed);
+    return search.TakeLoadList();
+}
+
+FileSearchSettings chosen(const fs::path& directory, const QString& category = QStringLiteral("cats"))
+{
+    return {qpath(directory), CategoryAssignment::ChosenCategory, category, true};
+}
+
+TEST(FileSearch, FindsSubdirectoryFilesBeforeTheParentsLaterFiles)
+{
+    test::ScratchDir scratch;
+    // Enough names that the file system's order interleaves files and folders.
+    for (const char* name : {"a1.jpg", "b2.png", "c3.gif", "d4.bmp", "e5.tif", "f6.pcx"}) {
+        touch(scratch / name);
+        touch(scratch / (std::string("dir-") + name) / "inner.jpg");
+        touch(scratch / (std::string("dir-") + name) / "deeper" / "deepest.png");
+    }
+    QStringList expected;
+    expectedOrder(scratch.path(), expected);
+    ASSERT_EQ(expected.size(), 18);
+    EXPECT_EQ(paths(search(chosen(scratch.path()))), expected);
+}
+
+TEST(FileSearch, TakesOnlyTheExtensionsOfThePictureTable)
+{
+    test::ScratchDir scratch;
+    for (const char* name : {"a.JPG", "a.jpeg", "bmp", "photo.", "notes.txt", "scan.Tif", "clip.mov", "x.jpg.bak"})
+        touch(scratch / name);
+    QStringList names;
+    for (const QString& path : paths(search(chosen(scratch.path()))))
+        names.append(fileNamePart(path));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"a.JPG", "clip.mov", "scan.Tif"}));
+}
+
+TEST(FileSearch, SearchesHiddenFoldersAndFiles)
+{
+    test::ScratchDir scratch;
+    touch(scratch / ".hidden.png");
+    touch(scratch / ".thumbs" / "inside.jpg");
+    QStringList names;
+    for (const QString& path : paths(search(chosen(scratch.path()))))
+        names.append(fileNamePart(path));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{".hidden.png", "inside.jpg"}));
+}
+
+TEST(FileSearch, NamesCategoriesAfterDirectoriesOrTheChosenCategory)
+{
+    test::ScratchDir scratch;
+    touch(scratch / "trips" / "top.jpg");
+    touch(scratch / "trips" / "rome" / "forum.jpg");
+    const fs::path trips = scratch / "trips";
+
+    TLoadList byDirectory = search({qpath(trips) + "/", CategoryAssignment::DirectoryNames, "ignored", true});
+    ASSERT_EQ(byDirectory.size(), 2);
+    for (const TLoadEntry& entry : byDirectory) {
+        EXPECT_FALSE(entry.path.contains("//")) << entry.path.toStdString();
+        EXPECT_EQ(entry.categoryName, entry.path.endsWith("forum.jpg") ? "rome" : "trips");
+    }
+    for (const TLoadEntry& entry : search(chosen(trips, "Holidays ")))
+        EXPECT_EQ(entry.categoryName, "Holidays ");
+
+    EXPECT_EQ(directoryCategoryName("/"), kUnassignedName);
+    EXPECT_EQ(directoryCategoryName("/trips/rome"), "rome");
+    EXPECT_EQ(directoryCategoryName("/trips/rome/"), "rome");
+}
+
+TEST(FileSearch, WithoutSubdirectoriesListsOnlyTheDirectoryItself)
+{
+    test::ScratchDir scratch;
+    touch(scratch / "own.jpg");
+    touch(scratch / "sub" / "below.jpg");
+    FileSearchSettings settings = chosen(scratch.path());
+    settings.searchSubdirectories = false;
+    EXPECT_EQ(paths(search(settings)), QStringList{qpath(scratch / "own.jpg")});
+}
+
+TEST(FileSearch, NeverFollowsLinksToFoldersButTakesLinksToPictures)
+{
+    test::ScratchDir scratch;
+    const fs::path root = scratch / "root";
+    touch(root / "a" / "real.jpg");
+    touch(scratch / "elsewhere" / "outside.jpg");
+    fs::create_directory_symlink(root, root / "a" / "loop");            // a cycle back to the start
+    fs::create_directory_symlink(scratch / "elsewhere", root / "away"); // a folder outside
+    fs::create_symlink(root / "a" / "real.jpg", root / "alias.jpg");
+    fs::create_symlink(root / "gone.jpg", root / "dangling.jpg");
+
+    QStringList found = paths(search(chosen(root)));
+    found.sort();
+    EXPECT_EQ(found, (QStringList{qpath(root / "a" / "real.jpg"), qpath(root / "alias.jpg"),
+                                  qpath(root / "dangling.jpg")}));
+}
+
+TEST(FileSearch, NeverSearchesFoldersOnPseudoFileSystems)
+{
+    for (const char* kind : {"proc", "sysfs", "devtmpfs", "devpts", "cgroup2", "debugfs"})
+        EXPECT_TRUE(isPseudoFileSystem(kind)) << kind;
+    for (const char* kind : {"ext4", "vfat", "iso9660", "tmpfs", "nfs", "overlay"})
+        EXPECT_FALSE(isPseudoFileSystem(kind)) << kind;
+
+    // /proc itself, directly or through a link, yields nothing and ends at once.
+    test::ScratchDir scratch;
+    fs::create_directory_symlink("/proc", scratch / "kernel");
+    for (const QString& start : {QStringLiteral("/proc"), qpath(scratch / "kernel")}) {
+        TFileSearch walk(chosen(fs::path(start.toStdString())));
+        int steps = 0;
+        while (walk.Step())
+            ++steps;
+        EXPECT_EQ(steps, 0) << start.toStdString();
+        EXPECT_TRUE(walk.LoadList().isEmpty());
+    }
+
+    // A folder the mount table places on a pseudo file system is met in the walk and skipped.
+    touch(scratch / "plain" / "kept.jpg");
+    touch(scratch / "plain" / "mounted" / "skipped.jpg");
+    const QString resolved = QString::fromStdString(fs::canonical(scratch.path()).string());
+    const QList<MountEntry> mounts{{"/", "/dev/sda1", "ext4"}, {resolved + "/plain/mounted", "proc", "proc"}};
+    TFileSearch walk(chosen(scratch / "plain"), mounts);
+    walk.Run();
+    EXPECT_EQ(paths(walk.LoadList()), QStringList{qpath(scratch / "plain" / "kept.jpg")});
+}
+
+TEST(FileSearch, CancelThrowsAwayEverythingFound)
+{
+    test::ScratchDir scratch;
+    for (int i = 0; i < 20; ++i)
+        touch(scratch / ("p" + std::to_string(i) + ".png"));
+    TFileSearch walk(chosen(scratch.path()));
+    QStringList shown;
+    FileSearchProgress progress;
+    progress.showFileName = [&](const QString& name) {
+        shown.append(name);
+        if (shown.size() == 5)
+            walk.Stop(); // the Cancel button, pressed while events run
+    };
+    EXPECT_EQ(walk.Run(progress), SearchOutcome::Stopped);
+    EXPECT_EQ(shown.size(), 5);
+    EXPECT_TRUE(walk.LoadList().isEmpty());
+    EXPECT_TRUE(walk.TakeLoadList().isEmpty());
+}
+
+TEST(FileSearch, AMissingDirectoryFindsNothingAndSaysNothing)
+{
+    test::ScratchDir scratch;
+    EXPECT_TRUE(search(chosen(scratch / "absent")).isEmpty());
+}
+
+} // namespace
+} // namespace glimmora
