@@ -5,13 +5,18 @@
 
 // Qt
 #include <QFile>
+#include <QFileInfo>
 
 namespace glimmora {
 
 namespace {
 
+// Only regular files: reading a pipe or a device named like a picture would never end.
 void openForReading(QFile& file)
 {
+    const QFileInfo info(file.fileName());
+    if (info.exists() && !info.isFile())
+        throw EGvboxError(QStringLiteral("%1 is not a file.").arg(file.fileName()));
     if (!file.open(QIODevice::ReadOnly))
         throw EGvboxError(QStringLiteral("Cannot open %1: %2").arg(file.fileName(), file.errorString()));
 }

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+// POSIX
+#include <sys/stat.h>
+
 namespace glimmora {
 namespace {
 
@@ -165,10 +168,17 @@ TEST_F(PictureControlErrors, FilesThatAreNotTheirTypeRaiseAnErrorWithAMessage)
     }
 }
 
-TEST_F(PictureControlErrors, MissingFileNamesThePath)
+TEST_F(PictureControlErrors, MissingFilesAndFilesThatAreNoRegularFilesNameThePath)
 {
-    const QString path = test::qPath(scratch_ / "gone.png");
-    EXPECT_NE(failureOf(path).find(path.toStdString()), std::string::npos);
+    const QString missing = test::qPath(scratch_ / "gone.png");
+    EXPECT_NE(failureOf(missing).find(missing.toStdString()), std::string::npos);
+
+    const auto pipe = scratch_ / "pipe.png"; // reading it would wait for a writer for ever
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const auto folder = scratch_ / "folder.jpg";
+    std::filesystem::create_directory(folder);
+    for (const QString path : {test::qPath(pipe), test::qPath(folder)})
+        EXPECT_EQ(failureOf(path), (path + QStringLiteral(" is not a file.")).toStdString());
 }
 
 TEST_F(PictureControlErrors, HugeJpegIsThumbnailedFromItsScaledDecodeButRefusedAtFullSize)
