@@ -179,7 +179,11 @@ void extTextOut(Canvas& canvas, const RecordBytes& r, bool wide)
         return;
     const ByteView string = r.whole.sub(offString, stringBytes);
     const std::string_view bytes(string.data(), string.size());
-    const QString text = wide ? decodeUtf16(bytes) : decodeAnsi(bytes);
+    // Glyph numbers of the recording machine's font mean nothing in ours: the box is still
+    // painted, the text left out rather than shown as gibberish.
+    const QString text = (options & TextGlyphIndex) ? QString()
+        : wide                                      ? decodeUtf16(bytes)
+                                                    : decodeAnsi(bytes);
     std::vector<double> dx;
     const size_t dxStride = (options & textDxHasY) ? 8 : 4;
     if (offDx != 0 && r.whole.contains(offDx, chars * dxStride)) {

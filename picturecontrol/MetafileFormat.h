@@ -246,7 +246,7 @@ enum TextAlign : uint32_t {
     AlignVerticalMask = 0x0018,
 };
 
-enum ExtTextOption : uint32_t { TextOpaque = 0x0002, TextClipped = 0x0004 };
+enum ExtTextOption : uint32_t { TextOpaque = 0x0002, TextClipped = 0x0004, TextGlyphIndex = 0x0010 };
 
 enum PenStyle : uint32_t {
     PenSolid = 0,
