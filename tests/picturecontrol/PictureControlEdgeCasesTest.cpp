@@ -177,7 +177,7 @@ TEST_F(PictureControlErrors, MissingFilesAndFilesThatAreNoRegularFilesNameThePat
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     const auto folder = scratch_ / "folder.jpg";
     std::filesystem::create_directory(folder);
-    for (const QString path : {test::qPath(pipe), test::qPath(folder)})
+    for (const QString& path : {test::qPath(pipe), test::qPath(folder)})
         EXPECT_EQ(failureOf(path), (path + QStringLiteral(" is not a file.")).toStdString());
 }
 
