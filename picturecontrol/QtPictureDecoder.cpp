@@ -24,6 +24,22 @@ void raiseQtAllocationLimit()
     });
 }
 
+// An icon file holds the same picture at several sizes; the largest is the best picture, and
+// the one a thumbnail is best scaled down from.
+void chooseLargestIcon(QImageReader& reader)
+{
+    int largest = 0;
+    qint64 largestArea = 0;
+    for (int index = 0; index < reader.imageCount() && reader.jumpToImage(index); ++index) {
+        const QSize size = reader.size();
+        if (qint64(size.width()) * size.height() > largestArea) {
+            largest = index;
+            largestArea = qint64(size.width()) * size.height();
+        }
+    }
+    reader.jumpToImage(largest);
+}
+
 } // namespace
 
 QImage decodeWithQt(const QString& path, const QByteArray& format, int thumbnailSize, int jpegQuality)
@@ -33,6 +49,8 @@ QImage decodeWithQt(const QString& path, const QByteArray& format, int thumbnail
     reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(true);
     reader.setQuality(jpegQuality);
+    if (format == "ico" || format == "cur")
+        chooseLargestIcon(reader);
     const QSize size = reader.size();
     if (size.isValid()) {
         checkPictureSize(size);
