@@ -4,19 +4,28 @@
 #include "picturecontrol/PictureFile.h"
 #include "picturecontrol/PictureLimits.h"
 
-#include <mutex>
-
 // ImageMagick
 #include <Magick++.h>
+#include <magick/policy.h>
 
 namespace glimmora {
 
 namespace {
 
-void initializeMagick()
+// ImageMagick may read only the types we give it, never run a helper program and never read a
+// file a picture names: some of its coders hand embedded data to whichever coder its content
+// suggests.
+constexpr const char* kPolicy = R"(<policymap>
+  <policy domain="delegate" rights="none" pattern="*"/>
+  <policy domain="path" rights="none" pattern="@*"/>
+  <policy domain="coder" rights="none" pattern="*"/>
+  <policy domain="coder" rights="read" pattern="{ART,CUT,HRZ,JPEG,MAC,PICT,PNM,RLE,SUN,WPG}"/>
+</policymap>)";
+
+// Whether ImageMagick is ready and confined; it is not used unconfined.
+bool initializeMagick()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    static const bool confined = [] {
         Magick::InitializeMagick(nullptr);
         using Limits = Magick::ResourceLimits;
         Limits::area(picturelimits::kMaxPixels);
@@ -26,14 +35,20 @@ void initializeMagick()
         Limits::width(65535);
         Limits::height(65535);
         Limits::thread(1); // decodes run beside each other in worker processes
-    });
+        MagickCore::ExceptionInfo* exception = MagickCore::AcquireExceptionInfo();
+        const bool set = MagickCore::SetMagickSecurityPolicy(kPolicy, exception) == MagickCore::MagickTrue;
+        MagickCore::DestroyExceptionInfo(exception);
+        return set;
+    }();
+    return confined;
 }
 
 } // namespace
 
 QImage decodeWithMagick(const QByteArray& bytes, const char* coder)
 {
-    initializeMagick();
+    if (!initializeMagick())
+        throw EGvboxError(QStringLiteral("ImageMagick cannot be restricted to reading pictures, so it is not used."));
     Magick::Image picture;
     try {
         picture.quiet(true);
