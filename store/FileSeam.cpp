@@ -417,8 +417,19 @@ void moveFileOver(const std::string& temporary, const std::string& target)
 
 void closeInBackground(SeamFile file)
 {
+    // Small files are freed at once; a thread pays off only where many blocks are to be freed.
+    constexpr std::int64_t kLargeFile = 64 << 20;
     if (!file.isOpen())
         return;
+    std::int64_t size = 0;
+    try {
+        size = file.size();
+    } catch (const FileSystemError&) {
+    }
+    if (size < kLargeFile) {
+        file.close();
+        return;
+    }
     try {
         std::thread([file = std::move(file)]() mutable { file.close(); }).detach();
     } catch (const std::system_error&) {
