@@ -7,6 +7,8 @@
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
+#include "import/Load.h"
+#include "import/LoadPicture.h"
 #include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
 #include "platform/Paths.h"
@@ -66,6 +68,7 @@ void TMainForm::openScrapbook()
     Categories = std::make_unique<TCategories>(DataPath + QStringLiteral(".cat"), *Correspondences);
     RemoveableMedia = std::make_unique<TRemoveableMediaList>(DataPath + QStringLiteral(".rmv"));
     RemoveableMedia->Load();
+    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia.get());
     ImageElementForm = std::make_unique<TImageElementForm>(DataPath + QStringLiteral(".idb"), *Categories);
 }
 
@@ -274,7 +277,13 @@ bool TMainForm::ImageStoreEmpty() const { return ImageElementForm->ImageStoreEmp
 
 void TMainForm::FormActivate() { HelpWindow::setHelpDirectory(programDirectory() + QStringLiteral("/help")); }
 
-void TMainForm::AddImagestoScrapbook1Click() { HelpWindow::showTopic(kAddImagesHelpContext); }
+void TMainForm::AddImagestoScrapbook1Click()
+{
+    // The dialog places itself: top left while the scrapbook is empty, else centred.
+    TLoadform dialog({*ImageElementForm, *Categories, *RemoveableMedia, *LoadPicture}, LastLoadDirectory, this);
+    dialog.exec();
+    LastLoadDirectory = dialog.LastDirectory();
+}
 
 void TMainForm::Exit1Click() { close(); }
 

@@ -20,6 +20,7 @@ class TAboutForm;
 class TCategories;
 class TCorrespondences;
 class TImageElementForm;
+class TLoadPictureModule;
 class TRemoveableMediaList;
 class TGlimmoraBusObject;
 class TSlideshowLink;
@@ -49,6 +50,8 @@ public:
     std::unique_ptr<TCategories> Categories;
     std::unique_ptr<TRemoveableMediaList> RemoveableMedia;
     std::unique_ptr<TImageElementForm> ImageElementForm;
+    // Holds the disk registry to name a missing disk, so it comes after it.
+    std::unique_ptr<TLoadPictureModule> LoadPicture;
 
     bool ImageStoreEmpty() const;
 

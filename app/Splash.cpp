@@ -1,7 +1,7 @@
 #include "app/Splash.h"
 
 // Qt
-#include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -36,10 +36,15 @@ TSplashForm::TSplashForm(QWidget* parent)
 
 void TSplashForm::showSplash(QWidget* parent)
 {
+    // Our own loop rather than exec(): showing a window can deliver a short timer at once, and
+    // exec() would then wait for good on a splash that has already gone.
     TSplashForm splash(parent);
-    // A zero-time timer can fire before exec() has shown the window, leaving it up for good.
-    QTimer::singleShot(std::max(displayTime(), 1), &splash, &QDialog::accept);
-    splash.exec();
+    QEventLoop loop;
+    connect(&splash, &QDialog::finished, &loop, &QEventLoop::quit);
+    splash.show();
+    QTimer::singleShot(displayTime(), &splash, &QDialog::accept);
+    if (splash.isVisible())
+        loop.exec();
 }
 
 void TSplashForm::setDisplayTime(int milliseconds) { displayTime() = milliseconds; }

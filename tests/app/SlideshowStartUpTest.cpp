@@ -5,6 +5,7 @@
 #include "slideshow/SlideshowLink.h"
 
 #include "PrivateSessionBus.h"
+#include "LoadDialogCloser.h"
 #include "Scratch.h"
 #include "StandInControl.h"
 
@@ -71,6 +72,7 @@ protected:
     QString demoShow_;
     QString log_;
     ScopedScriptedMessages messages_;
+    test::LoadDialogCloser loadDialogs_;
 };
 
 TEST_F(FirstStartWithIntroduction, YesRunsTheShowMinimisesAndTheShowsEndRestoresWithTheHint)

@@ -6,6 +6,7 @@
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 
+#include "LoadDialogCloser.h"
 #include "Scratch.h"
 
 // Qt
@@ -46,6 +47,7 @@ protected:
     test::ScratchDir scratch_;
     QString dataDir_;
     ScopedScriptedMessages messages_;
+    test::LoadDialogCloser loadDialogs_;
 };
 
 TEST_F(StartUp, FirstStartCreatesTheDataDirectoryRecordsTheRunAndAsksForImages)
@@ -64,6 +66,7 @@ TEST_F(StartUp, FirstStartCreatesTheDataDirectoryRecordsTheRunAndAsksForImages)
     EXPECT_EQ(messages_.beeps().first(), MessageBeep::Exclamation);
     EXPECT_TRUE(HelpWindow::topicsShown().mid(topicsBefore).contains(106));
     EXPECT_EQ(HelpWindow::currentTopic(), -1) << "the help window closes when the import ends";
+    EXPECT_EQ(loadDialogs_.positions, QList<QPoint>({QPoint(0, 0)})) << "the Load dialog opens at the top left";
 }
 
 TEST_F(StartUp, SecondStartWithAnEmptyScrapbookAsksForImagesAgain)
@@ -73,6 +76,7 @@ TEST_F(StartUp, SecondStartWithAnEmptyScrapbookAsksForImagesAgain)
         form.FormCreate();
     }
     EXPECT_EQ(messagesWithText(kEmptyScrapbook), 2);
+    EXPECT_EQ(loadDialogs_.positions.size(), 2);
     EXPECT_TRUE(readFirstTimeFlag());
 }
 
