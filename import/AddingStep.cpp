@@ -115,7 +115,8 @@ void TAddingStep::addToDataBase(const TLoadEntry& entry, const AddingProgress& p
     assign(*target, *found.record, !found.added, progress);
 }
 
-void TAddingStep::assign(TCategory& target, const TImageElement& record, bool known, const AddingProgress& progress)
+void TAddingStep::assign(TCategory& target, const TImageElement& record, bool known,
+                         const AddingProgress& progress)
 {
     const std::int32_t unassignedId = categories_.UnassignedId();
     const KnownPlace place = known ? knownPlace(categories_.memberships(), record.IT_SeqNo, unassignedId,
@@ -195,13 +196,15 @@ void TAddingStep::Finish(const AddingProgress& progress)
         images_.EndImagePass();
     } catch (const std::exception& error) {
         // The store stays open with every change, and is saved again when the program closes it.
-        failures.append(QStringLiteral("The scrapbook could not be saved: %1.").arg(QString::fromUtf8(error.what())));
+        failures.append(
+            QStringLiteral("The scrapbook could not be saved: %1.").arg(QString::fromUtf8(error.what())));
     }
     if (!categories_.memberships().SaveMemberships())
         failures.append(QStringLiteral("The category memberships could not be saved to %1.")
                             .arg(categories_.memberships().fileName()));
     if (!categories_.SaveCategories())
-        failures.append(QStringLiteral("The categories could not be saved to %1.").arg(categories_.fileName()));
+        failures.append(
+            QStringLiteral("The categories could not be saved to %1.").arg(categories_.fileName()));
     if (!failures.isEmpty())
         storeFailure_ = (QStringList{storeFailure_} + failures).join(QLatin1Char(' ')).trimmed();
 }

@@ -75,8 +75,8 @@ class TAddingStep {
 public:
     // The model objects must outlive the step; `loader` makes the thumbnails that are not
     // decoded ahead (and every thumbnail when no decoder process can be started).
-    TAddingStep(TImageElementForm& images, TCategories& categories, ThumbnailSource& loader, TLoadList entries,
-                AddingOptions options = {});
+    TAddingStep(TImageElementForm& images, TCategories& categories, ThumbnailSource& loader,
+                TLoadList entries, AddingOptions options = {});
     ~TAddingStep();
     TAddingStep(const TAddingStep&) = delete;
     TAddingStep& operator=(const TAddingStep&) = delete;

@@ -35,7 +35,8 @@ constexpr std::chrono::milliseconds kEventInterval{100};  // how often pending e
 // process per core) and no display.
 std::vector<std::string> decoderEnvironment()
 {
-    const std::vector<std::string> own{"QT_QPA_PLATFORM=offscreen", "MAGICK_THREAD_LIMIT=1", "OMP_NUM_THREADS=1"};
+    const std::vector<std::string> own{"QT_QPA_PLATFORM=offscreen", "MAGICK_THREAD_LIMIT=1",
+                                       "OMP_NUM_THREADS=1"};
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
         const std::string variable(*entry);
@@ -52,7 +53,9 @@ std::vector<std::string> decoderEnvironment()
 QString endingOf(int status)
 {
     if (WIFSIGNALED(status))
-        return QStringLiteral("signal %1, %2").arg(WTERMSIG(status)).arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status))));
+        return QStringLiteral("signal %1, %2")
+            .arg(WTERMSIG(status))
+            .arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status))));
     if (WIFEXITED(status))
         return QStringLiteral("exit status %1").arg(WEXITSTATUS(status));
     return QStringLiteral("status %1").arg(status);
@@ -205,13 +208,15 @@ int TDecodePool::reap(Worker& worker)
 
 void TDecodePool::prune()
 {
-    workers_.erase(std::remove_if(workers_.begin(), workers_.end(), [](const auto& worker) { return !worker->alive(); }),
-                   workers_.end());
+    workers_.erase(
+        std::remove_if(workers_.begin(), workers_.end(), [](const auto& worker) { return !worker->alive(); }),
+        workers_.end());
 }
 
 void TDecodePool::receive(Worker& worker)
 {
     char chunk[65536];
+    bool ended = false;
     for (;;) {
         const ssize_t got = ::recv(worker.socket, chunk, sizeof chunk, MSG_DONTWAIT);
         if (got > 0) {
@@ -220,36 +225,44 @@ void TDecodePool::receive(Worker& worker)
         }
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
-        // The worker is gone: what it was on cost it its life.
-        ::close(worker.socket);
-        worker.socket = -1;
-        const int status = reap(worker);
-        replace(worker, QStringLiteral("The picture decoder stopped on this file (%1).").arg(endingOf(status)));
-        return;
+        ended = !(got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
+        break;
     }
+    // The answers that came before an end are the files it finished.
     try {
-        while (std::optional<QByteArray> payload = decoder_protocol::takeFrame(worker.received)) {
-            const std::optional<ThumbnailResult> reply = decoder_protocol::decodeReply(*payload);
-            if (!reply || (!worker.ready && reply->code != decoder_protocol::kReadyCode) ||
-                (worker.ready && worker.queue.empty()))
-                throw std::runtime_error("unexpected reply");
-            if (!worker.ready) {
-                worker.ready = true;
-                continue;
-            }
-            const std::shared_ptr<Job> job = worker.queue.front();
-            worker.queue.pop_front();
-            job->worker = nullptr;
-            if (!job->discarded)
-                job->result = *reply;
-            worker.busySince = Clock::now();
-        }
+        while (std::optional<QByteArray> payload = decoder_protocol::takeFrame(worker.received))
+            accept(worker, *payload);
     } catch (const std::runtime_error&) {
         stop(worker);
-        replace(worker, QStringLiteral("The picture decoder gave an answer for this file that could not be read."));
+        replace(worker,
+                QStringLiteral("The picture decoder gave an answer for this file that could not be read."));
+        return;
     }
+    if (!ended)
+        return;
+    // The worker is gone: the file it was on cost it its life.
+    ::close(worker.socket);
+    worker.socket = -1;
+    const int status = reap(worker);
+    replace(worker, QStringLiteral("The picture decoder stopped on this file (%1).").arg(endingOf(status)));
+}
+
+void TDecodePool::accept(Worker& worker, const QByteArray& payload)
+{
+    const std::optional<ThumbnailResult> reply = decoder_protocol::decodeReply(payload);
+    if (!reply || (!worker.ready && reply->code != decoder_protocol::kReadyCode) ||
+        (worker.ready && worker.queue.empty()))
+        throw std::runtime_error("unexpected reply");
+    if (!worker.ready) {
+        worker.ready = true;
+        return;
+    }
+    const std::shared_ptr<Job> job = worker.queue.front();
+    worker.queue.pop_front();
+    job->worker = nullptr;
+    if (!job->discarded)
+        job->result = *reply;
+    worker.busySince = Clock::now();
 }
 
 void TDecodePool::replace(Worker& worker, const QString& reason)
@@ -298,8 +311,8 @@ void TDecodePool::dispatch()
         job->worker = worker;
         qsizetype sent = 0;
         while (sent < request.size()) {
-            const ssize_t done = ::send(worker->socket, request.constData() + sent, size_t(request.size() - sent),
-                                        MSG_NOSIGNAL);
+            const ssize_t done = ::send(worker->socket, request.constData() + sent,
+                                        size_t(request.size() - sent), MSG_NOSIGNAL);
             if (done < 0 && errno == EINTR)
                 continue;
             if (done <= 0)
@@ -324,12 +337,18 @@ bool TDecodePool::submitted(const QString& path) const
 
 void TDecodePool::checkHangs()
 {
-    const Clock::time_point now = Clock::now();
-    for (const auto& worker : workers_)
-        if (worker->alive() && !worker->queue.empty() && now - worker->busySince > settings_.hangLimit)
-            replace(*worker, QStringLiteral("The picture decoder took longer than %1 seconds on this file and was "
-                                            "stopped.")
+    const auto overdue = [this](const Worker& worker) {
+        return worker.alive() && !worker.queue.empty() && Clock::now() - worker.busySince > settings_.hangLimit;
+    };
+    for (const auto& worker : workers_) {
+        if (!overdue(*worker))
+            continue;
+        receive(*worker); // an answer that came in just now is not a hang
+        if (overdue(*worker))
+            replace(*worker, QStringLiteral("The picture decoder took longer than %1 seconds on this file and "
+                                            "was stopped.")
                                  .arg(double(settings_.hangLimit.count()) / 1000.0));
+    }
 }
 
 bool TDecodePool::waitFor(Job& job, const std::function<void()>& pendingEvents)
@@ -359,7 +378,8 @@ bool TDecodePool::waitFor(Job& job, const std::function<void()>& pendingEvents)
     return true;
 }
 
-std::optional<ThumbnailResult> TDecodePool::take(const QString& path, const std::function<void()>& pendingEvents)
+std::optional<ThumbnailResult> TDecodePool::take(const QString& path,
+                                                 const std::function<void()>& pendingEvents)
 {
     const auto found =
         std::find_if(jobs_.begin(), jobs_.end(), [&path](const auto& job) { return job->path == path; });

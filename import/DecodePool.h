@@ -3,6 +3,7 @@
 #include "catalog/ThumbnailSource.h"
 
 // Qt
+#include <QByteArray>
 #include <QString>
 
 #include <chrono>
@@ -63,6 +64,7 @@ private:
     int reap(Worker& worker);
     void prune();
     void receive(Worker& worker);
+    void accept(Worker& worker, const QByteArray& payload);
     void replace(Worker& worker, const QString& reason);
     void checkHangs();
     void dispatch();

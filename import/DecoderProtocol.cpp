@@ -176,7 +176,8 @@ std::optional<ThumbnailResult> decodeReply(QByteArrayView payload)
     ThumbnailResult result;
     quint32 textLength = 0;
     QByteArrayView text;
-    if (!in.i32(result.code) || !in.u32(textLength) || textLength > kFrameLimit || !in.bytes(textLength, text))
+    if (!in.i32(result.code) || !in.u32(textLength) || textLength > kFrameLimit ||
+        !in.bytes(textLength, text))
         return std::nullopt;
     result.errorText = QString::fromUtf8(text);
     std::optional<QImage> thumbnail = decodeImage(in);

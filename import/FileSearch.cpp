@@ -164,7 +164,8 @@ void TFileSearch::handleEntry(const Listing& listing, const QByteArray& nativeNa
     case EntryKind::Folder: {
         if (!settings_.searchSubdirectories)
             break;
-        const QString resolved = listing.resolved + (isRoot(listing.resolved) ? QString() : QString(kSeparator)) + *name;
+        const QString resolved =
+            listing.resolved + (isRoot(listing.resolved) ? QString() : QString(kSeparator)) + *name;
         if (!isSystemFolder(resolved))
             open(path, resolved); // at once: its files come before the parent's later entries
         break;

@@ -75,7 +75,8 @@ TEST(FileSearch, FindsSubdirectoryFilesBeforeTheParentsLaterFiles)
 TEST(FileSearch, TakesOnlyTheExtensionsOfThePictureTable)
 {
     test::ScratchDir scratch;
-    for (const char* name : {"a.JPG", "a.jpeg", "bmp", "photo.", "notes.txt", "scan.Tif", "clip.mov", "x.jpg.bak"})
+    for (const char* name :
+         {"a.JPG", "a.jpeg", "bmp", "photo.", "notes.txt", "scan.Tif", "clip.mov", "x.jpg.bak"})
         touch(scratch / name);
     QStringList names;
     for (const QString& path : paths(search(chosen(scratch.path()))))
