@@ -81,8 +81,9 @@ TEST(EngineFaults, FailedBuildKeepsOldFileAndStoreOpen)
                 db.setFileName("");
                 ADD_FAILURE() << c.what << ": closed";
             } catch (const store::EQDBFileError& error) {
-                if (c.message)
+                if (c.message) {
                     EXPECT_STREQ(error.what(), c.message) << c.what;
+                }
             }
         }
         EXPECT_EQ(readFile(name), before) << c.what;

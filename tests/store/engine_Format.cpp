@@ -373,10 +373,12 @@ TEST(EngineFormat, ChangedOnDiskIsWrittenUnderOnePrefixedName)
         ASSERT_TRUE(check.findKey("k")) << c.what;
         EXPECT_EQ(currentItem(check), "mine") << c.what;
         check.setFileName("");
-        if (!c.handlerSaysOk)
+        if (!c.handlerSaysOk) {
             EXPECT_EQ(readFile(name), touched) << c.what;
-        if (c.firstRedirectExists)
+        }
+        if (c.firstRedirectExists) {
             EXPECT_EQ(readFile(dir / "1.x.idb"), "keep") << c.what;
+        }
     }
 }
 
