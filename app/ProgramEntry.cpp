@@ -2,13 +2,11 @@
 
 #include "app/Main.h"
 #include "platform/MessageService.h"
-#include "platform/Paths.h"
 #include "platform/SingleInstance.h"
-#include "store/FileSeam.h"
+#include "store/QDB.h"
 
 // Qt
 #include <QApplication>
-#include <QFile>
 #include <QIcon>
 
 namespace glimmora {
@@ -23,7 +21,7 @@ int programEntry()
                      MessageIcon::Exclamation, MessageButton::Ok, MessageButton::Ok, MessageBeep::Exclamation});
         return 0;
     }
-    store::seam::deleteStaleWorkFiles(QFile::encodeName(temporaryDirectory()).toStdString());
+    store::deleteStaleStoreWorkFiles();
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/GLIMICON.png")));
     QApplication::setApplicationDisplayName(QStringLiteral("Glimmora"));

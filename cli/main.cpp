@@ -4,6 +4,7 @@
 
 // Qt
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFile>
 #include <QTextStream>
 
@@ -106,7 +107,11 @@ int runTool(QStringList arguments)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Pictures decoded in this process (when the decoder helper cannot run) may draw text, which
+    // needs a GUI application; the tool never shows a window, so the offscreen platform does.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Glimmora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GLIMMORA_VERSION));
     QStringList arguments = QCoreApplication::arguments();
