@@ -1,49 +1,28 @@
 #include "import/MovieFrame.h"
 
+#include "picturecontrol/FFmpegSupport.h"
+
 // Qt
 #include <QFile>
 #include <QTransform>
 
+// FFmpeg
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
-#include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <memory>
 
 namespace glimmora {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct FormatCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct ScalerFreer {
-    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
-
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecCloser>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 
 // The steps at which reading can fail; an avi names the step with the program's own texts,
 // a mov with FFmpeg's description of the error.
@@ -59,9 +38,7 @@ enum class Step { Open, VideoStream, FrameOpen, Begin };
         case Step::Begin: throw EMovieFrameError("Error on AVIBegin");
         }
     }
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    throw EMovieFrameError(text);
+    throw EMovieFrameError(ffmpegErrorText(error).toStdString());
 }
 
 int stopAtDeadline(void* deadline)
@@ -69,7 +46,7 @@ int stopAtDeadline(void* deadline)
     return Clock::now() > *static_cast<Clock::time_point*>(deadline) ? 1 : 0;
 }
 
-FormatPtr openContainer(const QString& path, MovieContainer container, Clock::time_point* deadline)
+FormatContextPtr openContainer(const QString& path, MovieContainer container, Clock::time_point* deadline)
 {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
@@ -79,25 +56,22 @@ FormatPtr openContainer(const QString& path, MovieContainer container, Clock::ti
     if (const int error = avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr);
         error < 0)
         fail(container, Step::Open, error);
-    FormatPtr format(raw);
+    FormatContextPtr format(raw);
     if (const int error = avformat_find_stream_info(format.get(), nullptr); error < 0)
         fail(container, Step::Open, error);
     return format;
 }
 
-CodecPtr openDecoder(MovieContainer container, const AVStream* stream, const AVCodec* codec)
+CodecContextPtr openMovieDecoder(MovieContainer container, const AVStream* stream, const AVCodec* codec)
 {
     const AVCodecParameters* parameters = stream->codecpar;
     if (parameters->width <= 0 || parameters->height <= 0 || parameters->width > MovieFrameLimits::maxSide
         || parameters->height > MovieFrameLimits::maxSide)
         fail(container, Step::FrameOpen, AVERROR_INVALIDDATA);
-    CodecPtr decoder(avcodec_alloc_context3(codec));
+    CodecContextPtr decoder(avcodec_alloc_context3(codec));
     if (!decoder)
         fail(container, Step::FrameOpen, AVERROR(ENOMEM));
-    if (const int error = avcodec_parameters_to_context(decoder.get(), parameters); error < 0)
-        fail(container, Step::FrameOpen, error);
-    decoder->thread_count = 1; // one frame is wanted; threads would only add latency
-    if (const int error = avcodec_open2(decoder.get(), codec, nullptr); error < 0)
+    if (const int error = openDecoder(decoder.get(), codec, parameters); error < 0)
         fail(container, Step::FrameOpen, error);
     return decoder;
 }
@@ -151,23 +125,17 @@ QSize displaySize(AVFormatContext* format, AVStream* stream, AVFrame* frame)
                  frame->height);
 }
 
-QImage toImage(MovieContainer container, AVFrame* frame, QSize size)
+QImage toImage(MovieContainer container, const AVFrame& frame, QSize size)
 {
-    const auto pixelFormat = static_cast<AVPixelFormat>(frame->format);
-    ScalerPtr scaler(sws_getContext(frame->width, frame->height, pixelFormat, size.width(), size.height(),
-                                    AV_PIX_FMT_RGB32, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    // swscale's vector code writes whole blocks of pixels past the end of a narrow row: it writes
-    // into rows padded to 16 pixels with a spare row below, and the picture is cut out after.
-    constexpr int blockPixels = 16;
-    const int paddedWidth = (size.width() + blockPixels - 1) / blockPixels * blockPixels;
-    QImage padded(paddedWidth, size.height() + 1, QImage::Format_RGB32);
-    if (!scaler || padded.isNull())
-        fail(container, Step::Begin, AVERROR(ENOMEM));
-    uint8_t* planes[4] = {padded.bits(), nullptr, nullptr, nullptr};
-    int strides[4] = {static_cast<int>(padded.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides) <= 0)
+    const ConvertedFrame converted
+        = frameToImage(frame, FrameTarget{size, AV_PIX_FMT_RGB32, QImage::Format_RGB32, SWS_BICUBIC});
+    if (converted.fault == FrameConversionFault::ScaleFailed)
         fail(container, Step::Begin, AVERROR(EINVAL));
-    return padded.copy(QRect(QPoint(0, 0), size));
+    if (converted.fault != FrameConversionFault::None)
+        fail(container, Step::Begin, AVERROR(ENOMEM));
+    // Handed on in Qt's own memory with packed rows, as pictures from Qt are; the padded buffer
+    // is freed here.
+    return converted.image.copy();
 }
 
 // Movies from phones and cameras store their orientation as a display matrix.
@@ -190,7 +158,7 @@ QImage readFirstMovieFrame(const QString& path, MovieContainer container)
 {
     Clock::time_point deadline
         = Clock::now() + std::chrono::milliseconds(MovieFrameLimits::decodeMilliseconds);
-    const FormatPtr format = openContainer(path, container, &deadline);
+    const FormatContextPtr format = openContainer(path, container, &deadline);
 
     const AVCodec* codec = nullptr;
     const int streamIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
@@ -200,13 +168,13 @@ QImage readFirstMovieFrame(const QString& path, MovieContainer container)
         fail(container, Step::FrameOpen, streamIndex < 0 ? streamIndex : AVERROR_DECODER_NOT_FOUND);
     AVStream* stream = format->streams[streamIndex];
 
-    const CodecPtr decoder = openDecoder(container, stream, codec);
+    const CodecContextPtr decoder = openMovieDecoder(container, stream, codec);
     const FramePtr frame = firstFrame(container, format.get(), decoder.get(), streamIndex, deadline);
     if (frame->width <= 0 || frame->height <= 0 || frame->width > MovieFrameLimits::maxSide
         || frame->height > MovieFrameLimits::maxSide)
         fail(container, Step::Begin, AVERROR_INVALIDDATA);
     return applyRotation(stream,
-                         toImage(container, frame.get(), displaySize(format.get(), stream, frame.get())));
+                         toImage(container, *frame, displaySize(format.get(), stream, frame.get())));
 }
 
 } // namespace glimmora

@@ -1,5 +1,6 @@
 #include "picturecontrol/FFmpegPictureDecoder.h"
 
+#include "picturecontrol/FFmpegSupport.h"
 #include "picturecontrol/PictureError.h"
 #include "picturecontrol/PictureFile.h"
 #include "picturecontrol/PictureLimits.h"
@@ -12,27 +13,13 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
 }
 
 namespace glimmora {
 
 namespace {
 
-struct CodecContextFree {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FormatContextClose {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
 struct IoContextFree {
     void operator()(AVIOContext* io) const
     {
@@ -40,25 +27,11 @@ struct IoContextFree {
         avio_context_free(&io);
     }
 };
-struct ScaleContextFree {
-    void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
-
-using CodecContext = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using Frame = std::unique_ptr<AVFrame, FrameFree>;
-using Packet = std::unique_ptr<AVPacket, PacketFree>;
-
-QString ffmpegMessage(int error)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return QString::fromUtf8(text);
-}
 
 void throwOnError(int result)
 {
     if (result < 0)
-        throw EGvboxError(ffmpegMessage(result));
+        throw EGvboxError(ffmpegErrorText(result));
 }
 
 // The decoders log every damaged file on stderr; their errors reach the user as messages.
@@ -68,33 +41,15 @@ void silenceFFmpeg()
     std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
 
-CodecContext openDecoder(const AVCodec* codec, const AVCodecParameters* parameters)
+CodecContextPtr openPictureDecoder(const AVCodec* codec, const AVCodecParameters* parameters)
 {
     if (!codec)
         throw EGvboxError(QStringLiteral("No decoder for this picture type is installed."));
-    CodecContext context(avcodec_alloc_context3(codec));
+    CodecContextPtr context(avcodec_alloc_context3(codec));
     if (!context)
         throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
-    if (parameters)
-        throwOnError(avcodec_parameters_to_context(context.get(), parameters));
-    context->max_pixels = picturelimits::kMaxPixels;
-    context->thread_count = 1;
-    throwOnError(avcodec_open2(context.get(), codec, nullptr));
+    throwOnError(openDecoder(context.get(), codec, parameters, picturelimits::kMaxPixels));
     return context;
-}
-
-void freeWithFFmpeg(void* data) { av_free(data); }
-
-// swscale's vector code writes whole blocks of pixels, past the end of a row whose width is not
-// a multiple of the block; rows padded to 64 bytes, and 64 bytes beyond the last, take that.
-QImage paddedImage(int width, int height, QImage::Format format)
-{
-    constexpr int kPadding = 64;
-    const qsizetype bytesPerLine = (qsizetype(width) * 4 + kPadding - 1) / kPadding * kPadding;
-    auto* pixels = static_cast<uchar*>(av_mallocz(size_t(bytesPerLine * height + kPadding)));
-    if (!pixels)
-        throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
-    return QImage(pixels, width, height, bytesPerLine, format, freeWithFFmpeg, pixels);
 }
 
 // Palettes may carry transparency; other formats say whether they have an alpha channel.
@@ -107,20 +62,16 @@ bool mayBeTransparent(AVPixelFormat format)
 QImage toImage(const AVFrame& frame)
 {
     checkPictureSize(QSize(frame.width, frame.height));
-    const auto format = AVPixelFormat(frame.format);
     // In memory BGRA is QImage's ARGB32 on a little-endian machine, and BGR0 its RGB32.
-    const bool transparent = mayBeTransparent(format);
-    QImage image = paddedImage(frame.width, frame.height,
-                               transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    std::unique_ptr<SwsContext, ScaleContextFree> scaler(
-        sws_getContext(frame.width, frame.height, format, frame.width, frame.height,
-                       transparent ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0, SWS_POINT, nullptr, nullptr, nullptr));
-    if (!scaler)
+    const bool transparent = mayBeTransparent(AVPixelFormat(frame.format));
+    const FrameTarget target{QSize(frame.width, frame.height), transparent ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0,
+                             transparent ? QImage::Format_ARGB32 : QImage::Format_RGB32, SWS_POINT};
+    ConvertedFrame converted = frameToImage(frame, target);
+    if (converted.fault == FrameConversionFault::NoMemory)
+        throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
+    if (converted.fault != FrameConversionFault::None)
         throw EGvboxError(QStringLiteral("The picture's pixel format cannot be converted."));
-    uint8_t* target[4] = {image.bits(), nullptr, nullptr, nullptr};
-    const int targetStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, target, targetStride);
-    return image;
+    return converted.image;
 }
 
 // Sends what the packet holds (nullptr: end of input) and returns the first picture, if any.
@@ -136,17 +87,17 @@ bool receivePicture(AVCodecContext* context, const AVPacket* packet, AVFrame* fr
     return true;
 }
 
-Packet makePacket()
+PacketPtr makePacket()
 {
-    Packet packet(av_packet_alloc());
+    PacketPtr packet(av_packet_alloc());
     if (!packet)
         throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
     return packet;
 }
 
-Frame makeFrame()
+FramePtr makeFrame()
 {
-    Frame frame(av_frame_alloc());
+    FramePtr frame(av_frame_alloc());
     if (!frame)
         throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
     return frame;
@@ -206,11 +157,11 @@ struct MemoryInput {
 QImage decodeWithFFmpegCodec(const QByteArray& bytes, const char* decoderName)
 {
     silenceFFmpeg();
-    CodecContext context = openDecoder(avcodec_find_decoder_by_name(decoderName), nullptr);
-    Packet packet = makePacket();
+    CodecContextPtr context = openPictureDecoder(avcodec_find_decoder_by_name(decoderName), nullptr);
+    PacketPtr packet = makePacket();
     throwOnError(av_new_packet(packet.get(), int(bytes.size())));
     std::memcpy(packet->data, bytes.constData(), size_t(bytes.size()));
-    Frame frame = makeFrame();
+    FramePtr frame = makeFrame();
     if (receivePicture(context.get(), packet.get(), frame.get()) || receivePicture(context.get(), nullptr, frame.get()))
         return toImage(*frame);
     throw EGvboxError(noPictureMessage());
@@ -238,15 +189,15 @@ QImage decodeWithFFmpegDemuxer(const QByteArray& bytes, const char* demuxerName)
     opened->pb = io.get();
     opened->flags |= AVFMT_FLAG_CUSTOM_IO;
     throwOnError(avformat_open_input(&opened, nullptr, demuxer, nullptr)); // frees opened on failure
-    std::unique_ptr<AVFormatContext, FormatContextClose> format(opened);
+    FormatContextPtr format(opened);
 
     const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (stream < 0)
         throw EGvboxError(noPictureMessage());
     const AVCodecParameters* parameters = format->streams[stream]->codecpar;
-    CodecContext context = openDecoder(avcodec_find_decoder(parameters->codec_id), parameters);
-    Packet packet = makePacket();
-    Frame frame = makeFrame();
+    CodecContextPtr context = openPictureDecoder(avcodec_find_decoder(parameters->codec_id), parameters);
+    PacketPtr packet = makePacket();
+    FramePtr frame = makeFrame();
     while (av_read_frame(format.get(), packet.get()) >= 0) {
         const bool ours = packet->stream_index == stream;
         const bool decoded = ours && receivePicture(context.get(), packet.get(), frame.get());
