@@ -43,6 +43,16 @@ bool initializeMagick()
     return confined;
 }
 
+// Sets the alpha byte of every pixel, as an RGB32 image must have it.
+void makeOpaque(QImage& image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        auto* pixel = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            pixel[x] |= 0xff000000u;
+    }
+}
+
 } // namespace
 
 QImage decodeWithMagick(const QByteArray& bytes, const char* coder)
@@ -61,7 +71,10 @@ QImage decodeWithMagick(const QByteArray& bytes, const char* coder)
     }
     const QSize size(int(picture.columns()), int(picture.rows()));
     checkPictureSize(size);
-    QImage image(size, QImage::Format_ARGB32);
+    // Without an alpha channel the exported alpha is whatever the pixel cache held (some coders
+    // never set it), so such pictures are taken as opaque RGB.
+    const bool hasAlpha = picture.matte();
+    QImage image(size, hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.isNull())
         throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
     try {
@@ -70,6 +83,8 @@ QImage decodeWithMagick(const QByteArray& bytes, const char* coder)
     } catch (const Magick::Exception& error) {
         throw EGvboxError(QString::fromLocal8Bit(error.what()));
     }
+    if (!hasAlpha)
+        makeOpaque(image);
     return image;
 }
 
