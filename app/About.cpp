@@ -8,8 +8,7 @@
 
 namespace glimmora {
 
-TAboutForm::TAboutForm(QWidget* parent)
-    : QDialog(parent)
+TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Glimmora"));
     auto* layout = new QVBoxLayout(this);

@@ -44,8 +44,7 @@ const QString kIntroductionItem = QStringLiteral("Introducing Glimmora");
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent)
-    : QMainWindow(parent)
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 {
     initIconResources();
     setWindowTitle(QStringLiteral("Glimmora"));
@@ -89,8 +88,8 @@ void TMainForm::connectSlideshow()
 void TMainForm::buildMenus()
 {
     File1 = menuBar()->addMenu(QStringLiteral("&File"));
-    AddImagestoScrapbook1 = File1->addAction(QStringLiteral("&Add Images to Scrapbook"), this,
-                                             &TMainForm::AddImagestoScrapbook1Click);
+    AddImagestoScrapbook1 =
+        File1->addAction(QStringLiteral("&Add Images to Scrapbook"), this, &TMainForm::AddImagestoScrapbook1Click);
     File1->addSeparator();
     NewCategory1 = File1->addAction(QStringLiteral("&New Category"));
     DeleteaCategory1 = File1->addAction(QStringLiteral("&Delete a Category"));
@@ -157,15 +156,18 @@ void TMainForm::buildPanel()
     setCentralWidget(client);
     Panel1 = new QWidget(client);
     Panel1->setGeometry(0, 0, width(), kPanelHeight);
-    sbAddToScrapbook = addSpeedButton(QStringLiteral("Add Images to Scrapbook"), QStringLiteral("add"), AddImagestoScrapbook1);
+    sbAddToScrapbook =
+        addSpeedButton(QStringLiteral("Add Images to Scrapbook"), QStringLiteral("add"), AddImagestoScrapbook1);
     sbNewCategory = addSpeedButton(QStringLiteral("New Category"), QStringLiteral("newcategory"), NewCategory1);
-    sbDeleteCategory = addSpeedButton(QStringLiteral("Delete Category"), QStringLiteral("deletecategory"), DeleteaCategory1);
+    sbDeleteCategory =
+        addSpeedButton(QStringLiteral("Delete Category"), QStringLiteral("deletecategory"), DeleteaCategory1);
     sbSpacer1 = addSpeedButton(QString(), QString(), nullptr);
     sbNewWindow = addSpeedButton(QStringLiteral("Open a New Category Window"), QStringLiteral("newwindow"), NewWindow1);
     sbSearch = addSpeedButton(QStringLiteral("Search"), QStringLiteral("search"), KeywordSearch1);
     sbPrint = addSpeedButton(QStringLiteral("Print"), QStringLiteral("print"), PrinttheScrapbook1);
     sbSpacer2 = addSpeedButton(QString(), QString(), nullptr);
-    sbDesignSlideshow = addSpeedButton(QStringLiteral("Design a Slideshow"), QStringLiteral("slideshow"), DesignSlideshow1);
+    sbDesignSlideshow =
+        addSpeedButton(QStringLiteral("Design a Slideshow"), QStringLiteral("slideshow"), DesignSlideshow1);
 
     StatusBar1 = new QWidget(client);
     StatusBar1->setGeometry(0, kPanelHeight, width(), kStatusBarHeight);
@@ -252,7 +254,8 @@ void TMainForm::runFirstRunDialogue()
     const MessageButton answer = showMessage(
         {QStringLiteral("Welcome to Glimmora. Since this is your first time here, we've prepared a slide show "
                         "demonstration for you. Would you like to see it now?"),
-         QStringLiteral("Glimmora"), MessageIcon::Question, MessageButton::Yes | MessageButton::No, MessageButton::Yes});
+         QStringLiteral("Glimmora"), MessageIcon::Question, MessageButton::Yes | MessageButton::No,
+         MessageButton::Yes});
     if (answer == MessageButton::Yes) {
         SlideshowLink->setDemoFromFirstRun(true);
         RuntheDemo1Click();

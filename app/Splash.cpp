@@ -18,8 +18,7 @@ int& displayTime()
 
 } // namespace
 
-TSplashForm::TSplashForm(QWidget* parent)
-    : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+TSplashForm::TSplashForm(QWidget* parent) : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setModal(true);
     auto* layout = new QVBoxLayout(this);

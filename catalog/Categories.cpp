@@ -51,8 +51,8 @@ QList<CategoryRecord> decodeCategoryRecords(QByteArrayView bytes)
     QList<CategoryRecord> records;
     for (qsizetype at = 0; at + kCategoryRecordSize <= bytes.size(); at += kCategoryRecordSize) {
         const char* record = bytes.data() + at;
-        const auto length = std::min<qsizetype>(static_cast<unsigned char>(record[kNameLengthOffset]),
-                                                kCategoryNameBytes);
+        const auto length =
+            std::min<qsizetype>(static_cast<unsigned char>(record[kNameLengthOffset]), kCategoryNameBytes);
         records.append({qFromLittleEndian<std::int32_t>(record), QByteArray(record + kNameOffset, length)});
     }
     return records;
@@ -73,12 +73,13 @@ QByteArray encodeCategoryRecords(const QList<CategoryRecord>& records)
 }
 
 TCategory::TCategory(std::int32_t id, const QString& name)
-    : CategoryId(id), CategoryName(limitedText(name, kCategoryNameBytes))
-{
-}
+    : CategoryId(id),
+      CategoryName(limitedText(name, kCategoryNameBytes))
+{}
 
 TCategories::TCategories(const QString& fileName, TCorrespondences& memberships)
-    : fileName_(fileName), memberships_(memberships)
+    : fileName_(fileName),
+      memberships_(memberships)
 {
     LoadCategories();
 }

@@ -30,7 +30,7 @@ public:
     TCategory(std::int32_t id, const QString& name);
 
     std::int32_t CategoryId;
-    QString CategoryName; // at most kCategoryNameBytes bytes of UTF-8
+    QString CategoryName;                         // at most kCategoryNameBytes bytes of UTF-8
     std::optional<ImageRecords> ImageElementList; // loaded on demand
     QList<CategoryView*> ImageListList;           // not owned, in the order attached
 

@@ -35,9 +35,9 @@ QByteArray encodeMemberships(const QList<Membership>& pairs)
 }
 
 TCorrespondences::TCorrespondences(const QString& fileName)
-    : fileName_(fileName), pairs_(decodeMemberships(readDataFile(fileName)))
-{
-}
+    : fileName_(fileName),
+      pairs_(decodeMemberships(readDataFile(fileName)))
+{}
 
 bool TCorrespondences::SaveMemberships() const { return writeDataFileAtomically(fileName_, encodeMemberships(pairs_)); }
 
@@ -66,9 +66,8 @@ bool TCorrespondences::CategoryHasImages(std::int32_t categoryId) const
 
 int TCorrespondences::ImageCategoryCount(const TImageElement& record) const
 {
-    return static_cast<int>(std::count_if(pairs_.begin(), pairs_.end(), [&record](const Membership& pair) {
-        return pair.seqNo == record.IT_SeqNo;
-    }));
+    return static_cast<int>(std::count_if(pairs_.begin(), pairs_.end(),
+                                          [&record](const Membership& pair) { return pair.seqNo == record.IT_SeqNo; }));
 }
 
 } // namespace glimmora

@@ -10,9 +10,8 @@
 namespace glimmora {
 
 const std::array<const char*, kPictureTypeCount> kPictureTypes = {
-    "bmp", "wmf", "ico", "jpg", "jif", "gif", "dib", "rle", "tga", "pcx", "wpg",
-    "art", "cur", "cut", "emf", "gem", "hrz", "iff", "img", "lbm", "mac", "msp",
-    "pbm", "pgm", "pic", "png", "pnm", "ppm", "ras", "tif", "avi", "mov",
+    "bmp", "wmf", "ico", "jpg", "jif", "gif", "dib", "rle", "tga", "pcx", "wpg", "art", "cur", "cut", "emf", "gem",
+    "hrz", "iff", "img", "lbm", "mac", "msp", "pbm", "pgm", "pic", "png", "pnm", "ppm", "ras", "tif", "avi", "mov",
 };
 
 namespace {

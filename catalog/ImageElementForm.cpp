@@ -34,7 +34,9 @@ QByteArrayView fromStoreBytes(const store::TQDB::Bytes& value)
 } // namespace
 
 TImageElementForm::TImageElementForm(const QString& storeFileName, TCategories& categories)
-    : storeFileName_(storeFileName), categories_(categories), imageTable_(std::make_unique<store::TQDB>())
+    : storeFileName_(storeFileName),
+      categories_(categories),
+      imageTable_(std::make_unique<store::TQDB>())
 {
     // The store's own defaults are the settings the image store needs: no cache statistics,
     // a 64 KiB cache, no compression, saved on close, expanded names, the simple matcher.

@@ -64,8 +64,8 @@ QByteArray encodeRemoveableMedia(const QList<TRemoveableMedium>& disks)
 
 QString newDiskLine(const NewDiskDetails& disk)
 {
-    return QStringLiteral("Drive ") + disk.drive + QStringLiteral(" ") + QStringLiteral("  Volume label=") +
-           disk.label.trimmed() + QStringLiteral("  Ser no: ") + FormatSerialNumber(disk.serialNumber);
+    return QStringLiteral("Drive ") + disk.drive + QStringLiteral(" ") + QStringLiteral("  Volume label=")
+           + disk.label.trimmed() + QStringLiteral("  Ser no: ") + FormatSerialNumber(disk.serialNumber);
 }
 
 void TRemoveableMediaList::Load()

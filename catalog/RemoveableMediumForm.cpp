@@ -25,12 +25,14 @@ bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
 } // namespace
 
 TRemoveableMediumForm::TRemoveableMediumForm(const NewDiskDetails& disk, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), disk_(disk)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      disk_(disk)
 {
     setWindowTitle(QStringLiteral("Framilo - New Removeable Drive"));
     auto* layout = new QVBoxLayout(this);
     layout->addSpacing(kHeaderTop + fontMetrics().height() + 6); // room for the painted line
-    layout->addWidget(new QLabel(QStringLiteral("Please enter a description of your disk to help you identify it later:")));
+    layout->addWidget(
+        new QLabel(QStringLiteral("Please enter a description of your disk to help you identify it later:")));
     Edit1 = new QLineEdit;
     Edit1->setMaxLength(int(kDescriptionBytes));
     layout->addWidget(Edit1);

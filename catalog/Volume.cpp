@@ -26,9 +26,9 @@ QString absentDiskText(const QString& path, const TImageElement& record, const T
     if (label.trimmed().isEmpty())
         label = QStringLiteral("(none)");
     const QString kind = DriveKindText(ReadVolumeInfo(record.IT_Path).driveType);
-    return QStringLiteral("File ") + path + QStringLiteral(" is on ") + kind + QStringLiteral(" serial no. ") +
-           FormatSerialNumber(record.IT_VolumeSerial) + kCarriageReturn + QStringLiteral("Label=") + label +
-           kCarriageReturn + QStringLiteral("Description=") + description;
+    return QStringLiteral("File ") + path + QStringLiteral(" is on ") + kind + QStringLiteral(" serial no. ")
+           + FormatSerialNumber(record.IT_VolumeSerial) + kCarriageReturn + QStringLiteral("Label=") + label
+           + kCarriageReturn + QStringLiteral("Description=") + description;
 }
 
 } // namespace
@@ -67,8 +67,8 @@ QString DriveKindText(int driveType)
     }
 }
 
-LoadErrorOutcome HandleLoadError(const QString& path, const TImageElement* record, const QString& message,
-                                 bool silent, const TRemoveableMediaList* disks)
+LoadErrorOutcome HandleLoadError(const QString& path, const TImageElement* record, const QString& message, bool silent,
+                                 const TRemoveableMediaList* disks)
 {
     LoadErrorOutcome outcome{7, message};
     if (!record)
@@ -84,9 +84,9 @@ LoadErrorOutcome HandleLoadError(const QString& path, const TImageElement* recor
         return outcome;
     }
     outcome.errorText += kCarriageReturn + kCarriageReturn + QStringLiteral("Insert this disk and click Retry.");
-    const MessageButton answer = showMessage({outcome.errorText, QStringLiteral("Error"), MessageIcon::Error,
-                                              MessageButton::Retry | MessageButton::Cancel, MessageButton::Retry,
-                                              MessageBeep::Question});
+    const MessageButton answer =
+        showMessage({outcome.errorText, QStringLiteral("Error"), MessageIcon::Error,
+                     MessageButton::Retry | MessageButton::Cancel, MessageButton::Retry, MessageBeep::Question});
     outcome.resultCode = answer == MessageButton::Retry ? 4 : 2;
     return outcome;
 }

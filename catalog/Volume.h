@@ -41,7 +41,7 @@ struct LoadErrorOutcome {
 // drive, described from the registry `disks` (nullptr reads as an empty registry). Unless
 // silent, the user is asked to insert the disk with Retry and Cancel (code 4 or 2); silent
 // gives code 2 for an absent disk. The loader repeats its load while the code is 4.
-LoadErrorOutcome HandleLoadError(const QString& path, const TImageElement* record, const QString& message,
-                                 bool silent, const TRemoveableMediaList* disks);
+LoadErrorOutcome HandleLoadError(const QString& path, const TImageElement* record, const QString& message, bool silent,
+                                 const TRemoveableMediaList* disks);
 
 } // namespace glimmora

@@ -22,7 +22,8 @@ namespace {
 // The catalogue files of the data directory, opened as the program opens them.
 struct Scrapbook {
     explicit Scrapbook(const QString& base)
-        : memberships(base + QStringLiteral(".cor")), categories(base + QStringLiteral(".cat"), memberships),
+        : memberships(base + QStringLiteral(".cor")),
+          categories(base + QStringLiteral(".cat"), memberships),
           images(base + QStringLiteral(".idb"), categories)
     {
         images.openStore(); // a damaged store is reported here, not read as an empty one
@@ -125,7 +126,8 @@ int runCategories(const Invocation& invocation)
                                          {QStringLiteral("name"), category->CategoryName},
                                          {QStringLiteral("images"), images}});
             else
-                printLine(QStringLiteral("%1\t%2\t%3").arg(category->CategoryId).arg(category->CategoryName).arg(images));
+                printLine(
+                    QStringLiteral("%1\t%2\t%3").arg(category->CategoryId).arg(category->CategoryName).arg(images));
         }
         scrapbook.images.closeStore();
         if (json)

@@ -25,8 +25,7 @@ namespace glimmora::cli {
 
 namespace {
 
-constexpr const char* kImportUsage =
-    "import PATH [--category NAME | --dir-names] [--no-subdirs] [--include-known]";
+constexpr const char* kImportUsage = "import PATH [--category NAME | --dir-names] [--no-subdirs] [--include-known]";
 
 const QString kNothingFound = QStringLiteral("No image files were found in the selected directories.");
 

@@ -53,10 +53,7 @@ bool parseStoreOptions(const QStringList& arguments, const QStringList& flags, c
     return true;
 }
 
-std::string localPath(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
+std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // Keys are single-byte text: UTF-8 when they are valid UTF-8, else the old Windows code page.
 QString keyText(const std::string& key)
@@ -213,10 +210,10 @@ int storeCopy(const Invocation& invocation)
     return kSuccess;
 }
 
-const CommandRegistration dumpRegistration(
-    {"store-dump", "store-dump FILE [--password P] [--json]", false, storeDump});
-const CommandRegistration copyRegistration(
-    {"store-copy", "store-copy SRC DST [--compress] [--password P] [--src-password P]", false, storeCopy});
+const CommandRegistration dumpRegistration({"store-dump", "store-dump FILE [--password P] [--json]", false, storeDump});
+const CommandRegistration copyRegistration({"store-copy",
+                                            "store-copy SRC DST [--compress] [--password P] [--src-password P]", false,
+                                            storeCopy});
 
 } // namespace
 

@@ -27,9 +27,9 @@ void printUsage()
     std::sort(sorted.begin(), sorted.end(),
               [](const Command& a, const Command& b) { return qstrcmp(a.name, b.name) < 0; });
     for (const Command& command : sorted)
-        printLine(QStringLiteral("  glimmora-cli %1%2")
-                      .arg(command.usesData ? QStringLiteral("[--data DIR] ") : QString(),
-                           QString::fromUtf8(command.usage)));
+        printLine(
+            QStringLiteral("  glimmora-cli %1%2")
+                .arg(command.usesData ? QStringLiteral("[--data DIR] ") : QString(), QString::fromUtf8(command.usage)));
     printLine(QStringLiteral("  glimmora-cli --help | --version"));
 }
 

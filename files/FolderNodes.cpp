@@ -26,8 +26,8 @@ QLocale collationLocale()
 
 bool isUnder(const QString& path, const QString& directory)
 {
-    return path.size() > directory.size() && path.startsWith(directory) &&
-           (directory.endsWith(QLatin1Char('/')) || path.at(directory.size()) == QLatin1Char('/'));
+    return path.size() > directory.size() && path.startsWith(directory)
+           && (directory.endsWith(QLatin1Char('/')) || path.at(directory.size()) == QLatin1Char('/'));
 }
 
 bool isAncestorOrSelf(const QString& directory, const QString& path)
@@ -65,13 +65,9 @@ bool leadsBack(const fs::path& link, const QStringList& canonicalChain)
 
 } // namespace
 
-QString folderText(const QString& name, TDisplayMode mode)
-{
-    return mode == dmUppercase ? name.toUpper() : name;
-}
+QString folderText(const QString& name, TDisplayMode mode) { return mode == dmUppercase ? name.toUpper() : name; }
 
-FolderOrder::FolderOrder()
-    : collator_(collationLocale())
+FolderOrder::FolderOrder() : collator_(collationLocale())
 {
     collator_.setCaseSensitivity(Qt::CaseInsensitive);
     collator_.setNumericMode(true);
@@ -156,9 +152,9 @@ FolderListing readSubfolders(const QString& path, const ListingContext& context)
 bool isPseudoFileSystem(const QString& fileSystem)
 {
     static const std::initializer_list<const char*> pseudo = {
-        "proc",      "sysfs",      "devtmpfs",   "devpts",   "cgroup",  "cgroup2",  "debugfs",
-        "tracefs",   "securityfs", "pstore",     "bpf",      "configfs", "fusectl", "mqueue",
-        "hugetlbfs", "autofs",     "binfmt_misc", "efivarfs", "selinuxfs", "nsfs",   "rpc_pipefs",
+        "proc",      "sysfs",      "devtmpfs",    "devpts",   "cgroup",    "cgroup2", "debugfs",
+        "tracefs",   "securityfs", "pstore",      "bpf",      "configfs",  "fusectl", "mqueue",
+        "hugetlbfs", "autofs",     "binfmt_misc", "efivarfs", "selinuxfs", "nsfs",    "rpc_pipefs",
     };
     return std::any_of(pseudo.begin(), pseudo.end(),
                        [&fileSystem](const char* name) { return fileSystem == QLatin1String(name); });
@@ -173,8 +169,8 @@ QList<MountEntry> readMountTable()
 
 bool sameMount(const MountEntry& left, const MountEntry& right)
 {
-    return left.mountPoint == right.mountPoint && left.device == right.device &&
-           left.fileSystem == right.fileSystem && left.major == right.major && left.minor == right.minor;
+    return left.mountPoint == right.mountPoint && left.device == right.device && left.fileSystem == right.fileSystem
+           && left.major == right.major && left.minor == right.minor;
 }
 
 QList<MountEntry> userVolumes(const QList<MountEntry>& mounts, const QString& home)
@@ -184,9 +180,9 @@ QList<MountEntry> userVolumes(const QList<MountEntry>& mounts, const QString& ho
     if (!homePlace.isEmpty() && homePlace != QLatin1String("/"))
         places.append(homePlace);
     const auto wanted = [&places](const MountEntry& mount) {
-        return mount.mountPoint == QLatin1String("/") ||
-               std::any_of(places.begin(), places.end(),
-                           [&mount](const QString& place) { return isUnder(mount.mountPoint, place); });
+        return mount.mountPoint == QLatin1String("/")
+               || std::any_of(places.begin(), places.end(),
+                              [&mount](const QString& place) { return isUnder(mount.mountPoint, place); });
     };
 
     QList<MountEntry> volumes;

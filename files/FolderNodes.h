@@ -73,9 +73,9 @@ struct FolderListing {
 
 // What a listing needs to know beyond the folder itself.
 struct ListingContext {
-    QString excludedPath;        // the desktop directory, shown once at the top, not again below
-    QList<MountEntry> mounts;    // to recognise folders on pseudo file systems
-    QStringList canonicalChain;  // resolved paths of the folder being read and of its tree ancestors
+    QString excludedPath;       // the desktop directory, shown once at the top, not again below
+    QList<MountEntry> mounts;   // to recognise folders on pseudo file systems
+    QStringList canonicalChain; // resolved paths of the folder being read and of its tree ancestors
 };
 
 // Lists the folders of `path` as the tree shows them: directories and links to directories,
@@ -106,8 +106,8 @@ QString volumeText(const QString& mountPoint, const QString& label);
 
 // How the subfolders on disk differ from the children a node shows.
 struct SubfolderChanges {
-    QStringList removed;         // shown names no longer on disk (renamed ones included)
-    QList<FolderEntry> added;    // folders on disk not shown yet
+    QStringList removed;      // shown names no longer on disk (renamed ones included)
+    QList<FolderEntry> added; // folders on disk not shown yet
     bool any() const { return !removed.isEmpty() || !added.isEmpty(); }
 };
 

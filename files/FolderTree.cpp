@@ -75,9 +75,9 @@ QString volumeLabel(const QString& mountPoint)
 class TFolderNode : public QTreeWidgetItem {
 public:
     TFolderNode(NodeKind kind, const QString& name, bool continuesParent)
-        : kind(kind)
-        , name(name)
-        , continuesParent(continuesParent)
+        : kind(kind),
+          name(name),
+          continuesParent(continuesParent)
     {
         setIcon(0, iconOf(kind));
         setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
@@ -159,9 +159,9 @@ bool readyAlong(const TFolderNode* node)
 } // namespace
 
 TFolderTree::TFolderTree(QWidget* owner, FolderReader reader)
-    : QTreeWidget(owner)
-    , reader_(std::move(reader))
-    , desktopDirectory_(desktopDirectoryOfUser())
+    : QTreeWidget(owner),
+      reader_(std::move(reader)),
+      desktopDirectory_(desktopDirectoryOfUser())
 {
     setHeaderHidden(true);
     setColumnCount(1);
@@ -201,10 +201,7 @@ QTreeWidgetItem* TFolderTree::DesktopNode() const { return desktop_; }
 
 QTreeWidgetItem* TFolderTree::ComputerNode() const { return computer_; }
 
-QString TFolderTree::NodeName(const QTreeWidgetItem* node) const
-{
-    return node ? nodeOf(node)->name : QString();
-}
+QString TFolderTree::NodeName(const QTreeWidgetItem* node) const { return node ? nodeOf(node)->name : QString(); }
 
 QString TFolderTree::NodePath(const QTreeWidgetItem* item) const
 {
@@ -506,9 +503,8 @@ void TFolderTree::MediaChanged(const QList<MountEntry>& mounts)
     mounts_ = mounts;
     const QList<MountEntry> volumes = userVolumes(mounts_, QDir::homePath());
     const auto listed = [&volumes](const QString& mountPoint) {
-        return std::find_if(volumes.begin(), volumes.end(), [&mountPoint](const MountEntry& volume) {
-            return volume.mountPoint == mountPoint;
-        });
+        return std::find_if(volumes.begin(), volumes.end(),
+                            [&mountPoint](const MountEntry& volume) { return volume.mountPoint == mountPoint; });
     };
     for (int index = computer_->childCount() - 1; index >= 0; --index) {
         TFolderNode* volume = computer_->childNode(index);

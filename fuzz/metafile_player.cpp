@@ -27,10 +27,7 @@ void ensureApplication()
 } // namespace
 
 // fontconfig keeps its configuration for the life of the process, which LeakSanitizer reports.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -25,8 +25,8 @@ constexpr std::array<const char*, 30> kStillExtensions{
 QString inputPath(const char* extension)
 {
     static const QString directory = [] {
-        const QString path = QDir::tempPath() + QStringLiteral("/fuzz-picture-control-%1")
-                                                    .arg(QCoreApplication::applicationPid());
+        const QString path =
+            QDir::tempPath() + QStringLiteral("/fuzz-picture-control-%1").arg(QCoreApplication::applicationPid());
         QDir().mkpath(path);
         return path;
     }();

@@ -51,9 +51,12 @@ KnownPlace knownPlace(const TCorrespondences& memberships, std::int32_t seqNo, s
 
 } // namespace
 
-TAddingStep::TAddingStep(TImageElementForm& images, TCategories& categories, ThumbnailSource& loader,
-                         TLoadList entries, AddingOptions options)
-    : images_(images), categories_(categories), entries_(std::move(entries)), options_(std::move(options)),
+TAddingStep::TAddingStep(TImageElementForm& images, TCategories& categories, ThumbnailSource& loader, TLoadList entries,
+                         AddingOptions options)
+    : images_(images),
+      categories_(categories),
+      entries_(std::move(entries)),
+      options_(std::move(options)),
       loader_(loader)
 {
     if (options_.decoders.workers < 0 || entries_.isEmpty())
@@ -115,13 +118,11 @@ void TAddingStep::addToDataBase(const TLoadEntry& entry, const AddingProgress& p
     assign(*target, *found.record, !found.added, progress);
 }
 
-void TAddingStep::assign(TCategory& target, const TImageElement& record, bool known,
-                         const AddingProgress& progress)
+void TAddingStep::assign(TCategory& target, const TImageElement& record, bool known, const AddingProgress& progress)
 {
     const std::int32_t unassignedId = categories_.UnassignedId();
-    const KnownPlace place = known ? knownPlace(categories_.memberships(), record.IT_SeqNo, unassignedId,
-                                                target.CategoryId)
-                                   : KnownPlace{};
+    const KnownPlace place =
+        known ? knownPlace(categories_.memberships(), record.IT_SeqNo, unassignedId, target.CategoryId) : KnownPlace{};
     if (place.inTarget) {
         ++counters_.clashed;
         return;
@@ -196,15 +197,13 @@ void TAddingStep::Finish(const AddingProgress& progress)
         images_.EndImagePass();
     } catch (const std::exception& error) {
         // The store stays open with every change, and is saved again when the program closes it.
-        failures.append(
-            QStringLiteral("The scrapbook could not be saved: %1.").arg(QString::fromUtf8(error.what())));
+        failures.append(QStringLiteral("The scrapbook could not be saved: %1.").arg(QString::fromUtf8(error.what())));
     }
     if (!categories_.memberships().SaveMemberships())
         failures.append(QStringLiteral("The category memberships could not be saved to %1.")
                             .arg(categories_.memberships().fileName()));
     if (!categories_.SaveCategories())
-        failures.append(
-            QStringLiteral("The categories could not be saved to %1.").arg(categories_.fileName()));
+        failures.append(QStringLiteral("The categories could not be saved to %1.").arg(categories_.fileName()));
     if (!failures.isEmpty())
         storeFailure_ = (QStringList{storeFailure_} + failures).join(QLatin1Char(' ')).trimmed();
 }

@@ -47,8 +47,8 @@ struct AddingOptions {
 // What the adding window is told while the step runs. Every callback may be empty.
 struct AddingProgress {
     std::function<void(const QString& fileName)> showFileName; // the entry's file-name part, trimmed
-    std::function<void(int percent)> setGauge;                  // Trunc((i + 1) * 100 / count)
-    std::function<void(const QString& line)> appendErrorLine;   // each line of the error list
+    std::function<void(int percent)> setGauge;                 // Trunc((i + 1) * 100 / count)
+    std::function<void(const QString& line)> appendErrorLine;  // each line of the error list
     // An image was added to a category (its open windows already have it).
     std::function<void(TCategory& category, const TImageElement& record)> imageAdded;
     // Let the window's events run: after every entry, and while a picture is being waited for.
@@ -75,8 +75,8 @@ class TAddingStep {
 public:
     // The model objects must outlive the step; `loader` makes the thumbnails that are not
     // decoded ahead (and every thumbnail when no decoder process can be started).
-    TAddingStep(TImageElementForm& images, TCategories& categories, ThumbnailSource& loader,
-                TLoadList entries, AddingOptions options = {});
+    TAddingStep(TImageElementForm& images, TCategories& categories, ThumbnailSource& loader, TLoadList entries,
+                AddingOptions options = {});
     ~TAddingStep();
     TAddingStep(const TAddingStep&) = delete;
     TAddingStep& operator=(const TAddingStep&) = delete;
@@ -117,8 +117,8 @@ private:
     std::unique_ptr<TDecodePool> pool_;
     std::unique_ptr<PooledThumbnails> thumbnails_;
     ThumbnailSource& loader_;
-    int next_ = 0;        // the entry AddNext takes next
-    int submitted_ = 0;   // the entries considered for decoding ahead so far
+    int next_ = 0;      // the entry AddNext takes next
+    int submitted_ = 0; // the entries considered for decoding ahead so far
     ImportCounters counters_;
     int errorCount_ = 0;
     QStringList errorLines_;

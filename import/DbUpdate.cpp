@@ -26,7 +26,8 @@ const QString kGaugeStyle = QStringLiteral("QProgressBar { font-weight: bold; te
 } // namespace
 
 TDbUpdateForm::TDbUpdateForm(TAddingStep& step, QWidget* errorOwner, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), step_(step)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      step_(step)
 {
     setWindowTitle(QStringLiteral("Glimmora - Scrapbook Update Progress"));
     setModal(true);
@@ -92,7 +93,8 @@ void TDbUpdateForm::AddFiles()
     if (errorForm_)
         errorForm_->setEnabled(true);
     reportStoreFailure();
-    QMetaObject::invokeMethod(this, [this] { done(Accepted); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { done(Accepted); }, Qt::QueuedConnection);
 }
 
 // A full disk or an unwritable data file ends the run early or leaves it unsaved; the user must

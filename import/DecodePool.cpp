@@ -27,16 +27,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kQueueDepth = 4;                    // requests a worker holds at once
-constexpr std::chrono::milliseconds kStartLimit{15000};   // to load its libraries and say it is ready
-constexpr std::chrono::milliseconds kEventInterval{100};  // how often pending events run while waiting
+constexpr std::size_t kQueueDepth = 4;                   // requests a worker holds at once
+constexpr std::chrono::milliseconds kStartLimit{15000};  // to load its libraries and say it is ready
+constexpr std::chrono::milliseconds kEventInterval{100}; // how often pending events run while waiting
 
 // The decoder's environment: the caller's, with one thread per process (the pool already has a
 // process per core) and no display.
 std::vector<std::string> decoderEnvironment()
 {
-    const std::vector<std::string> own{"QT_QPA_PLATFORM=offscreen", "MAGICK_THREAD_LIMIT=1",
-                                       "OMP_NUM_THREADS=1"};
+    const std::vector<std::string> own{"QT_QPA_PLATFORM=offscreen", "MAGICK_THREAD_LIMIT=1", "OMP_NUM_THREADS=1"};
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
         const std::string variable(*entry);
@@ -234,8 +233,7 @@ void TDecodePool::receive(Worker& worker)
             accept(worker, *payload);
     } catch (const std::runtime_error&) {
         stop(worker);
-        replace(worker,
-                QStringLiteral("The picture decoder gave an answer for this file that could not be read."));
+        replace(worker, QStringLiteral("The picture decoder gave an answer for this file that could not be read."));
         return;
     }
     if (!ended)
@@ -250,8 +248,8 @@ void TDecodePool::receive(Worker& worker)
 void TDecodePool::accept(Worker& worker, const QByteArray& payload)
 {
     const std::optional<ThumbnailResult> reply = decoder_protocol::decodeReply(payload);
-    if (!reply || (!worker.ready && reply->code != decoder_protocol::kReadyCode) ||
-        (worker.ready && worker.queue.empty()))
+    if (!reply || (!worker.ready && reply->code != decoder_protocol::kReadyCode)
+        || (worker.ready && worker.queue.empty()))
         throw std::runtime_error("unexpected reply");
     if (!worker.ready) {
         worker.ready = true;
@@ -289,8 +287,8 @@ TDecodePool::Worker* TDecodePool::leastBusyWorker()
 {
     Worker* chosen = nullptr;
     for (const auto& worker : workers_)
-        if (worker->alive() && worker->ready && worker->queue.size() < kQueueDepth &&
-            (!chosen || worker->queue.size() < chosen->queue.size()))
+        if (worker->alive() && worker->ready && worker->queue.size() < kQueueDepth
+            && (!chosen || worker->queue.size() < chosen->queue.size()))
             chosen = worker.get();
     return chosen;
 }
@@ -311,8 +309,8 @@ void TDecodePool::dispatch()
         job->worker = worker;
         qsizetype sent = 0;
         while (sent < request.size()) {
-            const ssize_t done = ::send(worker->socket, request.constData() + sent,
-                                        size_t(request.size() - sent), MSG_NOSIGNAL);
+            const ssize_t done =
+                ::send(worker->socket, request.constData() + sent, size_t(request.size() - sent), MSG_NOSIGNAL);
             if (done < 0 && errno == EINTR)
                 continue;
             if (done <= 0)
@@ -378,11 +376,9 @@ bool TDecodePool::waitFor(Job& job, const std::function<void()>& pendingEvents)
     return true;
 }
 
-std::optional<ThumbnailResult> TDecodePool::take(const QString& path,
-                                                 const std::function<void()>& pendingEvents)
+std::optional<ThumbnailResult> TDecodePool::take(const QString& path, const std::function<void()>& pendingEvents)
 {
-    const auto found =
-        std::find_if(jobs_.begin(), jobs_.end(), [&path](const auto& job) { return job->path == path; });
+    const auto found = std::find_if(jobs_.begin(), jobs_.end(), [&path](const auto& job) { return job->path == path; });
     if (found == jobs_.end())
         return std::nullopt;
     const std::shared_ptr<Job> job = *found;
@@ -396,8 +392,7 @@ std::optional<ThumbnailResult> TDecodePool::take(const QString& path,
 
 void TDecodePool::discard(const QString& path)
 {
-    const auto found =
-        std::find_if(jobs_.begin(), jobs_.end(), [&path](const auto& job) { return job->path == path; });
+    const auto found = std::find_if(jobs_.begin(), jobs_.end(), [&path](const auto& job) { return job->path == path; });
     if (found == jobs_.end())
         return;
     (*found)->discarded = true; // a worker on it still answers, and the answer is dropped

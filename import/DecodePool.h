@@ -16,10 +16,10 @@
 namespace glimmora {
 
 struct DecoderSettings {
-    QString program;             // the decoder helper; empty: glimmora-decoder beside the program
-    int workers = 0;             // 0: one per core; below 0: none (decode in-process)
+    QString program;                            // the decoder helper; empty: glimmora-decoder beside the program
+    int workers = 0;                            // 0: one per core; below 0: none (decode in-process)
     std::chrono::milliseconds hangLimit{30000}; // a file that takes longer costs its worker
-    int aheadLimit = 32;         // at most this many files queued or decoded and waiting
+    int aheadLimit = 32;                        // at most this many files queued or decoded and waiting
 };
 
 // A pool of decoder processes (the glimmora-decoder helper) that make thumbnails of picture

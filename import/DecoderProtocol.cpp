@@ -90,11 +90,10 @@ std::optional<QImage> decodeImage(Reader& in)
         return QImage();
     qint32 width = 0, height = 0, bytesPerLine = 0, dotsX = 0, dotsY = 0;
     quint32 colourCount = 0;
-    if (format <= 0 || format >= QImage::NImageFormats || !in.i32(width) || !in.i32(height) ||
-        !in.i32(bytesPerLine) || !in.i32(dotsX) || !in.i32(dotsY) || !in.u32(colourCount))
+    if (format <= 0 || format >= QImage::NImageFormats || !in.i32(width) || !in.i32(height) || !in.i32(bytesPerLine)
+        || !in.i32(dotsX) || !in.i32(dotsY) || !in.u32(colourCount))
         return std::nullopt;
-    if (width <= 0 || height <= 0 || width > kThumbnailSideLimit || height > kThumbnailSideLimit ||
-        colourCount > 256)
+    if (width <= 0 || height <= 0 || width > kThumbnailSideLimit || height > kThumbnailSideLimit || colourCount > 256)
         return std::nullopt;
     QImage image(width, height, QImage::Format(format));
     if (image.isNull() || image.bytesPerLine() != bytesPerLine)
@@ -176,8 +175,7 @@ std::optional<ThumbnailResult> decodeReply(QByteArrayView payload)
     ThumbnailResult result;
     quint32 textLength = 0;
     QByteArrayView text;
-    if (!in.i32(result.code) || !in.u32(textLength) || textLength > kFrameLimit ||
-        !in.bytes(textLength, text))
+    if (!in.i32(result.code) || !in.u32(textLength) || textLength > kFrameLimit || !in.bytes(textLength, text))
         return std::nullopt;
     result.errorText = QString::fromUtf8(text);
     std::optional<QImage> thumbnail = decodeImage(in);

@@ -21,8 +21,8 @@ namespace glimmora::decoder_protocol {
 //            thumbnail has format 0 and no rows.
 // A decoder sends one reply with code 0 and no thumbnail as soon as it is ready.
 inline constexpr int kReadyCode = 0;
-inline constexpr quint32 kFrameLimit = 1 << 20;   // no request or reply comes near this
-inline constexpr int kThumbnailSideLimit = 1024;  // thumbnails are 60 pixels; anything far larger is damage
+inline constexpr quint32 kFrameLimit = 1 << 20;  // no request or reply comes near this
+inline constexpr int kThumbnailSideLimit = 1024; // thumbnails are 60 pixels; anything far larger is damage
 
 QByteArray frame(QByteArrayView payload);
 // Takes the next complete frame's payload from the front of `buffer`; nothing when the frame is

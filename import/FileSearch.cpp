@@ -80,13 +80,14 @@ QString directoryCategoryName(const QString& directory)
 // One directory being listed.
 struct TFileSearch::Listing {
     Listing(DIR* handle, QString directory, QString resolved, const FileSearchSettings& settings)
-        : handle(handle), directory(std::move(directory)), resolved(std::move(resolved)),
+        : handle(handle),
+          directory(std::move(directory)),
+          resolved(std::move(resolved)),
           separator(isRoot(this->directory) ? QString() : QString(kSeparator)),
           categoryName(settings.assignment == CategoryAssignment::ChosenCategory
                            ? settings.categoryName
                            : directoryCategoryName(this->directory))
-    {
-    }
+    {}
     ~Listing() { closedir(handle); }
     Listing(const Listing&) = delete;
     Listing& operator=(const Listing&) = delete;
@@ -101,7 +102,8 @@ struct TFileSearch::Listing {
 TFileSearch::TFileSearch(FileSearchSettings settings) : TFileSearch(std::move(settings), readMountTable()) {}
 
 TFileSearch::TFileSearch(FileSearchSettings settings, QList<MountEntry> mounts)
-    : settings_(std::move(settings)), mounts_(std::move(mounts))
+    : settings_(std::move(settings)),
+      mounts_(std::move(mounts))
 {
     settings_.directory = withoutTrailingSeparators(settings_.directory);
     const QString resolved = QFileInfo(settings_.directory).canonicalFilePath();
@@ -153,8 +155,7 @@ void TFileSearch::handleEntry(const Listing& listing, const QByteArray& nativeNa
         return;
     const QString path = listing.directory + listing.separator + *name;
     switch (kindOf(path, type)) {
-    case EntryKind::File:
-    {
+    case EntryKind::File: {
         currentFileName_ = name->trimmed();
         const QString extension = QFileInfo(*name).suffix(); // a name without one is no picture
         if (!extension.isEmpty() && PictureTypeOf(extension))

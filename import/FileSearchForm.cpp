@@ -18,7 +18,8 @@ constexpr int kWindowWidth = 360;
 } // namespace
 
 TFileSearchForm::TFileSearchForm(FileSearchSettings settings, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), search_(std::move(settings))
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      search_(std::move(settings))
 {
     setWindowTitle(QStringLiteral("Glimmora - File Search"));
     setModal(true);

@@ -45,7 +45,10 @@ enum AssignmentItem { kUseDirectoryName = 0, kAssignToCategory = 1 };
 } // namespace
 
 TLoadform::TLoadform(const ImportScrapbook& scrapbook, const QString& startDirectory, QWidget* parent)
-    : QDialog(parent), scrapbook_(scrapbook), startDirectory_(startDirectory), lastDirectory_(startDirectory)
+    : QDialog(parent),
+      scrapbook_(scrapbook),
+      startDirectory_(startDirectory),
+      lastDirectory_(startDirectory)
 {
     setWindowTitle(QStringLiteral("Glimmora - Load New Files"));
     PathCaption = new QLabel(QStringLiteral("&Path:"));

@@ -10,8 +10,7 @@ namespace glimmora {
 
 QPointer<TLoadErrorForm> TLoadErrorForm::current_;
 
-TLoadErrorForm::TLoadErrorForm(QWidget* owner)
-    : QWidget(owner, Qt::Window)
+TLoadErrorForm::TLoadErrorForm(QWidget* owner) : QWidget(owner, Qt::Window)
 {
     setWindowTitle(QStringLiteral("Glimmora - Load Error Summary"));
     // Left open when the main window closes, it must not keep the program running.

@@ -36,8 +36,7 @@ public:
                       QString& errorText);
 
     // What full-size callers do: load, and load again while the user chooses Retry.
-    int LoadFullSizeRetrying(const QString& path, QImage& picture, const TImageElement* record,
-                                 QString& errorText);
+    int LoadFullSizeRetrying(const QString& path, QImage& picture, const TImageElement* record, QString& errorText);
 
     // The thumbnail of a new image record: silent, as an import must never stop to ask.
     ThumbnailResult loadThumbnail(const QString& path, const TImageElement& record) override;

@@ -20,12 +20,14 @@ namespace {
 constexpr int kIconSize = 32;
 constexpr int kTextWidth = 360;
 
-QIcon standardIcon(const QWidget* widget, QStyle::StandardPixmap pixmap) { return widget->style()->standardIcon(pixmap); }
+QIcon standardIcon(const QWidget* widget, QStyle::StandardPixmap pixmap)
+{
+    return widget->style()->standardIcon(pixmap);
+}
 
 } // namespace
 
-TLoadStatusForm::TLoadStatusForm(QWidget* parent)
-    : QDialog(parent)
+TLoadStatusForm::TLoadStatusForm(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Glimmora - File Load Status"));
     auto* grid = new QGridLayout;

@@ -41,10 +41,7 @@ enum class Step { Open, VideoStream, FrameOpen, Begin };
     throw EMovieFrameError(ffmpegErrorText(error).toStdString());
 }
 
-int stopAtDeadline(void* deadline)
-{
-    return Clock::now() > *static_cast<Clock::time_point*>(deadline) ? 1 : 0;
-}
+int stopAtDeadline(void* deadline) { return Clock::now() > *static_cast<Clock::time_point*>(deadline) ? 1 : 0; }
 
 FormatContextPtr openContainer(const QString& path, MovieContainer container, Clock::time_point* deadline)
 {
@@ -53,8 +50,7 @@ FormatContextPtr openContainer(const QString& path, MovieContainer container, Cl
         fail(container, Step::Open, AVERROR(ENOMEM));
     raw->interrupt_callback = AVIOInterruptCB{stopAtDeadline, deadline};
     // On failure avformat_open_input frees the context itself.
-    if (const int error = avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr);
-        error < 0)
+    if (const int error = avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr); error < 0)
         fail(container, Step::Open, error);
     FormatContextPtr format(raw);
     if (const int error = avformat_find_stream_info(format.get(), nullptr); error < 0)
@@ -78,8 +74,8 @@ CodecContextPtr openMovieDecoder(MovieContainer container, const AVStream* strea
 
 // The first frame the decoder puts out (decoders give frames in display order), or the error
 // that ended the search.
-FramePtr firstFrame(MovieContainer container, AVFormatContext* format, AVCodecContext* decoder,
-                    int streamIndex, const Clock::time_point& deadline)
+FramePtr firstFrame(MovieContainer container, AVFormatContext* format, AVCodecContext* decoder, int streamIndex,
+                    const Clock::time_point& deadline)
 {
     PacketPtr packet(av_packet_alloc());
     FramePtr frame(av_frame_alloc());
@@ -105,8 +101,7 @@ FramePtr firstFrame(MovieContainer container, AVFormatContext* format, AVCodecCo
         }
         if (packet->stream_index == streamIndex) {
             ++packets;
-            if (const int sent = avcodec_send_packet(decoder, packet.get());
-                sent < 0 && sent != AVERROR(EAGAIN))
+            if (const int sent = avcodec_send_packet(decoder, packet.get()); sent < 0 && sent != AVERROR(EAGAIN))
                 lastError = sent;
         }
         av_packet_unref(packet.get());
@@ -121,14 +116,13 @@ QSize displaySize(AVFormatContext* format, AVStream* stream, AVFrame* frame)
     double width = frame->width;
     if (sar.num > 0 && sar.den > 0)
         width = width * sar.num / sar.den;
-    return QSize(std::clamp(static_cast<int>(std::lround(width)), 1, MovieFrameLimits::maxSide),
-                 frame->height);
+    return QSize(std::clamp(static_cast<int>(std::lround(width)), 1, MovieFrameLimits::maxSide), frame->height);
 }
 
 QImage toImage(MovieContainer container, const AVFrame& frame, QSize size)
 {
-    const ConvertedFrame converted
-        = frameToImage(frame, FrameTarget{size, AV_PIX_FMT_RGB32, QImage::Format_RGB32, SWS_BICUBIC});
+    const ConvertedFrame converted =
+        frameToImage(frame, FrameTarget{size, AV_PIX_FMT_RGB32, QImage::Format_RGB32, SWS_BICUBIC});
     if (converted.fault == FrameConversionFault::ScaleFailed)
         fail(container, Step::Begin, AVERROR(EINVAL));
     if (converted.fault != FrameConversionFault::None)
@@ -141,8 +135,8 @@ QImage toImage(MovieContainer container, const AVFrame& frame, QSize size)
 // Movies from phones and cameras store their orientation as a display matrix.
 QImage applyRotation(const AVStream* stream, const QImage& image)
 {
-    const auto* matrix = reinterpret_cast<const int32_t*>(
-        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+    const auto* matrix =
+        reinterpret_cast<const int32_t*>(av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
     if (!matrix)
         return image;
     const double counterClockwise = av_display_rotation_get(matrix);
@@ -156,8 +150,7 @@ QImage applyRotation(const AVStream* stream, const QImage& image)
 
 QImage readFirstMovieFrame(const QString& path, MovieContainer container)
 {
-    Clock::time_point deadline
-        = Clock::now() + std::chrono::milliseconds(MovieFrameLimits::decodeMilliseconds);
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(MovieFrameLimits::decodeMilliseconds);
     const FormatContextPtr format = openContainer(path, container, &deadline);
 
     const AVCodec* codec = nullptr;
@@ -173,8 +166,7 @@ QImage readFirstMovieFrame(const QString& path, MovieContainer container)
     if (frame->width <= 0 || frame->height <= 0 || frame->width > MovieFrameLimits::maxSide
         || frame->height > MovieFrameLimits::maxSide)
         fail(container, Step::Begin, AVERROR_INVALIDDATA);
-    return applyRotation(stream,
-                         toImage(container, *frame, displaySize(format.get(), stream, frame.get())));
+    return applyRotation(stream, toImage(container, *frame, displaySize(format.get(), stream, frame.get())));
 }
 
 } // namespace glimmora

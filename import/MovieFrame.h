@@ -19,9 +19,9 @@ enum class MovieContainer { Avi, Mov };
 
 // Limits that keep a damaged or hostile movie from hanging or exhausting the program.
 struct MovieFrameLimits {
-    static constexpr int maxSide = 8192; // larger frames are refused
+    static constexpr int maxSide = 8192;            // larger frames are refused
     static constexpr int decodeMilliseconds = 5000; // time allowed to find the first frame
-    static constexpr int maxPackets = 2000; // packets read before giving up
+    static constexpr int maxPackets = 2000;         // packets read before giving up
 };
 
 // The first displayed frame of an avi or mov file, decoded with FFmpeg, as an RGB32 image at

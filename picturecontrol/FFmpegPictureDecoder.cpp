@@ -131,19 +131,11 @@ struct MemoryInput {
         const qint64 size = input->bytes.size();
         qint64 target;
         switch (whence & ~AVSEEK_FORCE) {
-        case AVSEEK_SIZE:
-            return size;
-        case SEEK_SET:
-            target = offset;
-            break;
-        case SEEK_CUR:
-            target = input->position + offset;
-            break;
-        case SEEK_END:
-            target = size + offset;
-            break;
-        default:
-            return AVERROR(EINVAL);
+        case AVSEEK_SIZE: return size;
+        case SEEK_SET: target = offset; break;
+        case SEEK_CUR: target = input->position + offset; break;
+        case SEEK_END: target = size + offset; break;
+        default: return AVERROR(EINVAL);
         }
         if (target < 0 || target > size)
             return AVERROR(EINVAL);

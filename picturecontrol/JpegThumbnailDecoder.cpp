@@ -92,12 +92,9 @@ QImage decodeJpegThumbnail(const QByteArray& bytes, int thumbnailSize)
     QImage image;
     JpegErrorManager errors{};
     switch (decodeScaled(bytes, thumbnailSize, &image, &errors)) {
-    case JpegOutcome::Decoded:
-        return image;
-    case JpegOutcome::LeftToOthers:
-        return QImage();
-    case JpegOutcome::Failed:
-        break;
+    case JpegOutcome::Decoded: return image;
+    case JpegOutcome::LeftToOthers: return QImage();
+    case JpegOutcome::Failed: break;
     }
     throw EGvboxError(QString::fromLocal8Bit(errors.message));
 }

@@ -12,11 +12,7 @@ namespace glimmora::metafile {
 class ByteView {
 public:
     ByteView() = default;
-    ByteView(const char* data, size_t size)
-        : data_(data)
-        , size_(size)
-    {
-    }
+    ByteView(const char* data, size_t size) : data_(data), size_(size) {}
 
     size_t size() const { return size_; }
     size_t position() const { return pos_; }
@@ -70,14 +66,10 @@ public:
     }
 
 private:
-    ByteView(const char* data, size_t size, bool overrun)
-        : data_(data)
-        , size_(size)
-        , overrun_(overrun)
-    {
-    }
+    ByteView(const char* data, size_t size, bool overrun) : data_(data), size_(size), overrun_(overrun) {}
 
-    template <int N> uint32_t take()
+    template <int N>
+    uint32_t take()
     {
         if (!has(N)) {
             overrun_ = true;

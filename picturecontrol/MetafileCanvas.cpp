@@ -30,10 +30,7 @@ QPainterPath rectPath(const QRectF& box)
     return path;
 }
 
-double sign(double value)
-{
-    return value < 0 ? -1.0 : 1.0;
-}
+double sign(double value) { return value < 0 ? -1.0 : 1.0; }
 
 bool finite(const QTransform& t)
 {
@@ -115,15 +112,14 @@ struct Canvas::State {
 };
 
 Canvas::Canvas(QPainter* painter, const QRectF& target, Mapping mapping, size_t objectSlots)
-    : painter_(painter)
-    , target_(target)
-    , mapping_(mapping)
-    , frame_(target)
-    , objects_(std::min(objectSlots, maxObjectSlots))
-    , state_(std::make_unique<State>())
-    , base_(painter ? painter->transform() : QTransform())
-{
-}
+    : painter_(painter),
+      target_(target),
+      mapping_(mapping),
+      frame_(target),
+      objects_(std::min(objectSlots, maxObjectSlots)),
+      state_(std::make_unique<State>()),
+      base_(painter ? painter->transform() : QTransform())
+{}
 
 Canvas::~Canvas() = default;
 
@@ -168,8 +164,7 @@ QTransform Canvas::pageToReference() const
             sy = sign(sy) * m;
         }
     }
-    return QTransform(sx, 0, 0, sy, s.viewportOrg.x() - s.windowOrg.x() * sx,
-                      s.viewportOrg.y() - s.windowOrg.y() * sy);
+    return QTransform(sx, 0, 0, sy, s.viewportOrg.x() - s.windowOrg.x() * sx, s.viewportOrg.y() - s.windowOrg.y() * sy);
 }
 
 QTransform Canvas::toTarget() const
@@ -186,14 +181,12 @@ QTransform Canvas::toTarget() const
             sy = sign(sy) * m;
         }
         return s.world
-            * QTransform(sx, 0, 0, sy, target_.x() - s.windowOrg.x() * sx,
-                         target_.y() - s.windowOrg.y() * sy);
+               * QTransform(sx, 0, 0, sy, target_.x() - s.windowOrg.x() * sx, target_.y() - s.windowOrg.y() * sy);
     }
     case Mapping::ReferenceToTarget: {
         const double sx = target_.width() / frame_.width();
         const double sy = target_.height() / frame_.height();
-        const QTransform frameToTarget(sx, 0, 0, sy, target_.x() - frame_.x() * sx,
-                                       target_.y() - frame_.y() * sy);
+        const QTransform frameToTarget(sx, 0, 0, sy, target_.x() - frame_.x() * sx, target_.y() - frame_.y() * sy);
         return s.world * pageToReference() * frameToTarget;
     }
     }
@@ -204,7 +197,7 @@ bool Canvas::usable(const QTransform& t) const
 {
     const double det = std::abs(t.determinant());
     return finite(t) && det > 1e-12 && det < 1e12 && std::abs(t.dx()) < maxDeviceCoordinate
-        && std::abs(t.dy()) < maxDeviceCoordinate;
+           && std::abs(t.dy()) < maxDeviceCoordinate;
 }
 
 void Canvas::setMapMode(uint32_t mode)
@@ -213,10 +206,7 @@ void Canvas::setMapMode(uint32_t mode)
         state_->mapMode = mode;
 }
 
-void Canvas::setWindowOrg(QPointF org)
-{
-    state_->windowOrg = org;
-}
+void Canvas::setWindowOrg(QPointF org) { state_->windowOrg = org; }
 
 void Canvas::setWindowExt(QPointF ext)
 {
@@ -224,10 +214,7 @@ void Canvas::setWindowExt(QPointF ext)
         state_->windowExt = ext;
 }
 
-void Canvas::setViewportOrg(QPointF org)
-{
-    state_->viewportOrg = org;
-}
+void Canvas::setViewportOrg(QPointF org) { state_->viewportOrg = org; }
 
 void Canvas::setViewportExt(QPointF ext)
 {
@@ -235,15 +222,9 @@ void Canvas::setViewportExt(QPointF ext)
         state_->viewportExt = ext;
 }
 
-void Canvas::offsetWindowOrg(QPointF delta)
-{
-    state_->windowOrg += delta;
-}
+void Canvas::offsetWindowOrg(QPointF delta) { state_->windowOrg += delta; }
 
-void Canvas::offsetViewportOrg(QPointF delta)
-{
-    state_->viewportOrg += delta;
-}
+void Canvas::offsetViewportOrg(QPointF delta) { state_->viewportOrg += delta; }
 
 void Canvas::scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom)
 {
@@ -276,15 +257,9 @@ void Canvas::modifyWorldTransform(const QTransform& xform, uint32_t mode)
 
 // ---- Modes and colours
 
-void Canvas::setTextColor(const QColor& color)
-{
-    state_->textColor = color;
-}
+void Canvas::setTextColor(const QColor& color) { state_->textColor = color; }
 
-void Canvas::setBkColor(const QColor& color)
-{
-    state_->bkColor = color;
-}
+void Canvas::setBkColor(const QColor& color) { state_->bkColor = color; }
 
 void Canvas::setBkMode(uint32_t mode)
 {
@@ -298,10 +273,7 @@ void Canvas::setPolyFillMode(uint32_t mode)
         state_->fillRule = mode == FillWinding ? Qt::WindingFill : Qt::OddEvenFill;
 }
 
-void Canvas::setTextAlign(uint32_t align)
-{
-    state_->textAlign = align;
-}
+void Canvas::setTextAlign(uint32_t align) { state_->textAlign = align; }
 
 // ---- Saved states
 
@@ -436,9 +408,9 @@ void Canvas::paintDevice(const QPainterPath& device, const QPen& pen, const QBru
         return;
     const QRectF bounds = device.boundingRect();
     if (!std::isfinite(bounds.width()) || !std::isfinite(bounds.height())
-        || std::max({std::abs(bounds.left()), std::abs(bounds.right()), std::abs(bounds.top()),
-                     std::abs(bounds.bottom())})
-            > maxDeviceCoordinate)
+        || std::max(
+               {std::abs(bounds.left()), std::abs(bounds.right()), std::abs(bounds.top()), std::abs(bounds.bottom())})
+               > maxDeviceCoordinate)
         return;
     if (!spend(device.elementCount()))
         return;
@@ -448,9 +420,8 @@ void Canvas::paintDevice(const QPainterPath& device, const QPen& pen, const QBru
         return;
     }
     applyClip();
-    painter_->setCompositionMode(painter_->paintEngine()->hasFeature(QPaintEngine::RasterOpModes)
-                                     ? mode
-                                     : QPainter::CompositionMode_SourceOver);
+    painter_->setCompositionMode(
+        painter_->paintEngine()->hasFeature(QPaintEngine::RasterOpModes) ? mode : QPainter::CompositionMode_SourceOver);
     painter_->setPen(pen);
     painter_->setBrush(brush);
     painter_->setBackground(state_->bkColor);
@@ -498,10 +469,7 @@ void Canvas::moveTo(QPointF point)
         path_.moveTo(t.map(point));
 }
 
-void Canvas::lineTo(QPointF point)
-{
-    polylineTo(QPolygonF{point});
-}
+void Canvas::lineTo(QPointF point) { polylineTo(QPolygonF{point}); }
 
 void Canvas::polylineTo(const QPolygonF& points)
 {
@@ -546,10 +514,7 @@ void Canvas::polyline(const QPolygonF& points)
     paint(figure, false, true);
 }
 
-void Canvas::polygon(const QPolygonF& points)
-{
-    polyPolygon({points});
-}
+void Canvas::polygon(const QPolygonF& points) { polyPolygon({points}); }
 
 void Canvas::polyPolyline(const std::vector<QPolygonF>& lines)
 {
@@ -585,10 +550,7 @@ void Canvas::polyBezier(const QPolygonF& points)
     paint(figure, false, true);
 }
 
-void Canvas::rectangle(const QRectF& box)
-{
-    paint(rectPath(box), true, true);
-}
+void Canvas::rectangle(const QRectF& box) { paint(rectPath(box), true, true); }
 
 void Canvas::roundRect(const QRectF& box, QSizeF corner)
 {
@@ -702,8 +664,7 @@ QFont deviceFont(const Font& logical, double xScale, double yScale, double maxPi
         if (cell > 0)
             font.setPixelSize(std::max(1, qRound(pixels * pixels / cell)));
     }
-    font.setWeight(
-        static_cast<QFont::Weight>(std::clamp(logical.weight == 0 ? 400 : logical.weight, 100, 900)));
+    font.setWeight(static_cast<QFont::Weight>(std::clamp(logical.weight == 0 ? 400 : logical.weight, 100, 900)));
     font.setItalic(logical.italic);
     font.setUnderline(logical.underline);
     font.setStrikeOut(logical.strikeOut);
@@ -731,8 +692,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
     const QPointF origin = (s.textAlign & AlignUpdateCp) ? s.position : reference;
     const double xScale = std::hypot(t.m11(), t.m12());
     const double yScale = std::hypot(t.m21(), t.m22());
-    const QFont font
-        = deviceFont(s.font, xScale, yScale, 4 * std::max(target_.width(), target_.height()) + 16);
+    const QFont font = deviceFont(s.font, xScale, yScale, 4 * std::max(target_.width(), target_.height()) + 16);
     const QFontMetricsF metrics(font);
 
     std::vector<double> offsets;
@@ -748,9 +708,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
     const uint32_t horizontal = s.textAlign & AlignHorizontalMask;
     const uint32_t vertical = s.textAlign & AlignVerticalMask;
     const double x0 = horizontal == AlignCenter ? -advance / 2 : horizontal == AlignRight ? -advance : 0;
-    const double y0 = vertical == AlignBaseline ? 0
-        : vertical == AlignBottom               ? -metrics.descent()
-                                                : metrics.ascent();
+    const double y0 = vertical == AlignBaseline ? 0 : vertical == AlignBottom ? -metrics.descent() : metrics.ascent();
     const QRectF cell(x0, y0 - metrics.ascent(), advance, metrics.ascent() + metrics.descent());
     const QPointF anchor = t.map(origin);
 
@@ -779,8 +737,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
         painter_->restore();
     }
     if (s.textAlign & AlignUpdateCp)
-        state_->position
-            = QPointF(origin.x() + sign(t.m11()) * advance / std::max(xScale, 1e-12), origin.y());
+        state_->position = QPointF(origin.x() + sign(t.m11()) * advance / std::max(xScale, 1e-12), origin.y());
 }
 
 // ---- Clipping
@@ -808,9 +765,8 @@ QRegion Canvas::regionOf(const QPainterPath& device) const
     // Only the target matters, and Qt's polygon regions misbehave far outside integer range.
     const QRectF reach = target_.adjusted(-2, -2, 2, 2);
     for (const QPolygonF& polygon : polygons) {
-        const QPolygon inside
-            = (reach.contains(polygon.boundingRect()) ? polygon : polygon.intersected(QPolygonF(reach)))
-                  .toPolygon();
+        const QPolygon inside =
+            (reach.contains(polygon.boundingRect()) ? polygon : polygon.intersected(QPolygonF(reach))).toPolygon();
         if (inside.size() >= 3 && !inside.boundingRect().isEmpty())
             region = region.xored(QRegion(inside, device.fillRule()));
     }
@@ -866,8 +822,7 @@ void Canvas::selectClipRects(const std::vector<QRectF>& rects, uint32_t mode)
     }
     const double sx = target_.width() / frame_.width();
     const double sy = target_.height() / frame_.height();
-    const QTransform referenceToTarget(sx, 0, 0, sy, target_.x() - frame_.x() * sx,
-                                       target_.y() - frame_.y() * sy);
+    const QTransform referenceToTarget(sx, 0, 0, sy, target_.x() - frame_.x() * sx, target_.y() - frame_.y() * sy);
     if (!usable(referenceToTarget))
         return;
     QRegion region;
@@ -884,10 +839,7 @@ void Canvas::beginPath()
     path_ = QPainterPath();
 }
 
-void Canvas::endPath()
-{
-    inPath_ = false;
-}
+void Canvas::endPath() { inPath_ = false; }
 
 void Canvas::abortPath()
 {
@@ -1015,8 +967,8 @@ QString decodeUtf16(std::string_view bytes)
     QString text;
     text.reserve(static_cast<qsizetype>(bytes.size() / 2));
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text.append(QChar(
-            static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8)));
+        text.append(
+            QChar(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8)));
     return text;
 }
 

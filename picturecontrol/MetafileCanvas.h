@@ -64,8 +64,8 @@ enum class ArcKind { Arc, Chord, Pie };
 
 // How logical coordinates reach the target rectangle.
 enum class Mapping {
-    Identity, // logical units are target pixels (measuring a picture's extent)
-    WindowToTarget, // WMF: the current window fills the target
+    Identity,          // logical units are target pixels (measuring a picture's extent)
+    WindowToTarget,    // WMF: the current window fills the target
     ReferenceToTarget, // EMF: mapping mode to reference-device pixels, then frame to target
 };
 
@@ -73,8 +73,7 @@ enum class Mapping {
 struct Budget {
     int64_t paints = 500'000;
     int64_t points = 20'000'000;
-    std::chrono::steady_clock::time_point deadline
-        = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
 };
 
 // The device context a metafile's records act on: mapping, object table, selected objects,
@@ -118,9 +117,9 @@ public:
     void restoreDC(int32_t which);
 
     // Object table.
-    void createObject(GdiObject object); // WMF: the lowest free slot
+    void createObject(GdiObject object);                   // WMF: the lowest free slot
     void createObjectAt(uint32_t index, GdiObject object); // EMF: a numbered slot
-    void selectObject(uint32_t index); // EMF stock objects carry the high bit
+    void selectObject(uint32_t index);                     // EMF stock objects carry the high bit
     void deleteObject(uint32_t index);
 
     // Drawing, in logical coordinates.

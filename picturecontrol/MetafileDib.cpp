@@ -44,7 +44,7 @@ bool readHeader(ByteView info, DibHeader& header)
     }
     const int64_t rows = std::llabs(header.height);
     return info.ok() && header.width > 0 && rows > 0 && header.width <= maxDibSide && rows <= maxDibSide
-        && header.width * rows <= maxDibPixels && header.colorsUsed <= maxColorEntries;
+           && header.width * rows <= maxDibPixels && header.colorsUsed <= maxColorEntries;
 }
 
 uint32_t colorEntries(const DibHeader& header)
@@ -69,8 +69,7 @@ uint32_t maskBytes(const DibHeader& header)
 
 uint32_t infoBytes(const DibHeader& header, uint32_t colorUsage)
 {
-    return header.headerBytes + maskBytes(header)
-        + colorEntries(header) * colorEntryBytes(header, colorUsage);
+    return header.headerBytes + maskBytes(header) + colorEntries(header) * colorEntryBytes(header, colorUsage);
 }
 
 // Without the logical palette the indices point into, each index is shown as a grey level.
@@ -126,8 +125,7 @@ Dib decode(const DibHeader& header, ByteView info, ByteView bits, uint32_t color
         const QByteArray table = greyTableFor(header);
         dib.image = decodeAsBmpFile(head, std::string_view(table.constData(), table.size()), pixels);
     } else {
-        const std::string_view table(info.data() + headAndMasks,
-                                     infoBytes(header, colorUsage) - headAndMasks);
+        const std::string_view table(info.data() + headAndMasks, infoBytes(header, colorUsage) - headAndMasks);
         dib.image = decodeAsBmpFile(head, table, pixels);
     }
     return dib;
@@ -151,8 +149,7 @@ Dib decodePackedDib(ByteView packed, uint32_t colorUsage)
     const uint32_t infoSize = infoBytes(header, colorUsage);
     if (!packed.contains(0, infoSize))
         return {};
-    return decode(header, packed.sub(0, infoSize), packed.sub(infoSize, packed.size() - infoSize),
-                  colorUsage);
+    return decode(header, packed.sub(0, infoSize), packed.sub(infoSize, packed.size() - infoSize), colorUsage);
 }
 
 } // namespace glimmora::metafile

@@ -9,7 +9,7 @@ namespace glimmora::metafile {
 
 // A device-independent bitmap decoded from a metafile record.
 struct Dib {
-    QImage image; // null when the bitmap could not be decoded
+    QImage image;         // null when the bitmap could not be decoded
     bool bottomUp = true; // rows stored bottom row first (source y counts from the bottom)
 };
 

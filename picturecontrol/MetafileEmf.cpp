@@ -74,8 +74,7 @@ QTransform readXForm(ByteView& p)
 }
 
 // The bitmap of a record, given by its offsets and sizes relative to the record.
-Dib recordDib(const RecordBytes& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits, uint32_t cbBits,
-              uint32_t usage)
+Dib recordDib(const RecordBytes& r, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits, uint32_t cbBits, uint32_t usage)
 {
     if (!r.whole.contains(offBmi, cbBmi) || !r.whole.contains(offBits, cbBits))
         return {};
@@ -181,9 +180,7 @@ void extTextOut(Canvas& canvas, const RecordBytes& r, bool wide)
     const std::string_view bytes(string.data(), string.size());
     // Glyph numbers of the recording machine's font mean nothing in ours: the box is still
     // painted, the text left out rather than shown as gibberish.
-    const QString text = (options & TextGlyphIndex) ? QString()
-        : wide                                      ? decodeUtf16(bytes)
-                                                    : decodeAnsi(bytes);
+    const QString text = (options & TextGlyphIndex) ? QString() : wide ? decodeUtf16(bytes) : decodeAnsi(bytes);
     std::vector<double> dx;
     const size_t dxStride = (options & textDxHasY) ? 8 : 4;
     if (offDx != 0 && r.whole.contains(offDx, chars * dxStride)) {
@@ -414,10 +411,7 @@ void playRecord(Canvas& canvas, uint32_t type, const RecordBytes& r)
         const QPointF start = readPointL(p);
         const QPointF end = readPointL(p);
         if (p.ok())
-            canvas.arc(box, start, end,
-                       type == Arc         ? ArcKind::Arc
-                           : type == Chord ? ArcKind::Chord
-                                           : ArcKind::Pie);
+            canvas.arc(box, start, end, type == Arc ? ArcKind::Arc : type == Chord ? ArcKind::Chord : ArcKind::Pie);
         break;
     }
     case SetPixelV: {
@@ -463,8 +457,7 @@ bool EmfDocument::probe(ByteView head)
     return type == Header && head.u32() == signature && head.ok();
 }
 
-EmfDocument::EmfDocument(ByteView bytes)
-    : bytes_(bytes)
+EmfDocument::EmfDocument(ByteView bytes) : bytes_(bytes)
 {
     if (!probe(bytes))
         throw EMetafileError("The file is not an Enhanced Metafile.");
@@ -482,12 +475,10 @@ EmfDocument::EmfDocument(ByteView bytes)
         throw EMetafileError("The Enhanced Metafile's header is damaged.");
     recordsStart_ = headerBytes;
 
-    const bool deviceKnown
-        = devicePixels.x() > 0 && devicePixels.y() > 0 && deviceMm.x() > 0 && deviceMm.y() > 0;
+    const bool deviceKnown = devicePixels.x() > 0 && devicePixels.y() > 0 && deviceMm.x() > 0 && deviceMm.y() > 0;
     pixelsPerMm_ = deviceKnown ? QPointF(devicePixels.x() / deviceMm.x(), devicePixels.y() / deviceMm.y())
                                : QPointF(screenPixelsPerMm, screenPixelsPerMm);
-    if (pixelsPerMm_.x() < 0.1 || pixelsPerMm_.x() > 1000 || pixelsPerMm_.y() < 0.1
-        || pixelsPerMm_.y() > 1000)
+    if (pixelsPerMm_.x() < 0.1 || pixelsPerMm_.x() > 1000 || pixelsPerMm_.y() < 0.1 || pixelsPerMm_.y() > 1000)
         pixelsPerMm_ = QPointF(screenPixelsPerMm, screenPixelsPerMm);
 
     const QRectF frameMm = validRect(frameHundredthsMm);

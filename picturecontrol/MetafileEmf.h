@@ -26,7 +26,7 @@ private:
     ByteView bytes_;
     size_t recordsStart_ = 0;
     size_t objectSlots_ = 0;
-    QRectF frame_; // reference-device pixels
+    QRectF frame_;        // reference-device pixels
     QPointF pixelsPerMm_; // of the reference device
 };
 

@@ -212,12 +212,7 @@ enum StockObject : uint32_t {
     DcPen = 19,
 };
 
-enum ModifyWorldMode : uint32_t {
-    WorldIdentity = 1,
-    WorldLeftMultiply = 2,
-    WorldRightMultiply = 3,
-    WorldSet = 4
-};
+enum ModifyWorldMode : uint32_t { WorldIdentity = 1, WorldLeftMultiply = 2, WorldRightMultiply = 3, WorldSet = 4 };
 
 } // namespace emf
 

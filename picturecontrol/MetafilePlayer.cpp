@@ -22,15 +22,11 @@ struct MetafilePlayer::Data {
 
 namespace {
 
-ByteView viewOf(QByteArrayView bytes)
-{
-    return ByteView(bytes.data(), static_cast<size_t>(bytes.size()));
-}
+ByteView viewOf(QByteArrayView bytes) { return ByteView(bytes.data(), static_cast<size_t>(bytes.size())); }
 
 } // namespace
 
-MetafilePlayer::MetafilePlayer(QByteArray bytes)
-    : data_(std::make_unique<Data>())
+MetafilePlayer::MetafilePlayer(QByteArray bytes) : data_(std::make_unique<Data>())
 {
     data_->bytes = std::move(bytes);
     data_->kind = probe(data_->bytes);
@@ -38,8 +34,7 @@ MetafilePlayer::MetafilePlayer(QByteArray bytes)
     switch (data_->kind) {
     case MetafileKind::Wmf: data_->document = std::make_unique<metafile::WmfDocument>(view); break;
     case MetafileKind::Emf: data_->document = std::make_unique<metafile::EmfDocument>(view); break;
-    case MetafileKind::None:
-        throw EMetafileError("The file is not a Windows Metafile or an Enhanced Metafile.");
+    case MetafileKind::None: throw EMetafileError("The file is not a Windows Metafile or an Enhanced Metafile.");
     }
 }
 
@@ -47,8 +42,7 @@ MetafilePlayer MetafilePlayer::fromFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw EMetafileError(
-            QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()).toStdString());
+        throw EMetafileError(QStringLiteral("Cannot open %1: %2").arg(path, file.errorString()).toStdString());
     if (file.size() > maxFileBytes)
         throw EMetafileError(QStringLiteral("The metafile %1 is too large.").arg(path).toStdString());
     QByteArray bytes = file.read(maxFileBytes + 1);
@@ -71,10 +65,7 @@ MetafileKind MetafilePlayer::probe(QByteArrayView head)
     return MetafileKind::None;
 }
 
-MetafileKind MetafilePlayer::kind() const
-{
-    return data_->kind;
-}
+MetafileKind MetafilePlayer::kind() const { return data_->kind; }
 
 QSize MetafilePlayer::naturalSize() const
 {
@@ -89,14 +80,12 @@ QImage MetafilePlayer::render(QSize size, const QColor& background) const
     if (size.isEmpty())
         return {};
     size = size.boundedTo(QSize(maxRenderSide, maxRenderSide));
-    QImage image(size,
-                 background.alpha() == 255 ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, background.alpha() == 255 ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return {};
     image.fill(background);
     QPainter painter(&image);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing
-                           | QPainter::SmoothPixmapTransform);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     render(painter, QRectF(QPointF(0, 0), size));
     return image;
 }

@@ -26,17 +26,15 @@ bool standardHeaderAt(ByteView bytes, size_t offset)
     const uint16_t headerWords = bytes.u16();
     const uint16_t version = bytes.u16();
     return bytes.ok() && (type == typeMemory || type == typeDisk) && headerWords == standardHeaderWords
-        && (version == version100 || version == version300);
+           && (version == version100 || version == version300);
 }
 
-bool placeable(ByteView bytes)
-{
-    return bytes.u32() == placeableKey && bytes.ok();
-}
+bool placeable(ByteView bytes) { return bytes.u32() == placeableKey && bytes.ok(); }
 
 // Calls visit(function, parameters) for every record up to the end record, a malformed one or
 // the record limit; visit returns false to stop.
-template <typename Visit> void forEachRecord(ByteView bytes, size_t start, Visit visit)
+template <typename Visit>
+void forEachRecord(ByteView bytes, size_t start, Visit visit)
 {
     size_t pos = start;
     for (int64_t count = 0; count < maxRecords && bytes.contains(pos, recordHeaderBytes); ++count) {
@@ -155,10 +153,7 @@ void polyPolygon(Canvas& canvas, ByteView p)
 
 // The bitmap records without a bitmap are pattern fills; those with one carry a packed DIB
 // after the parameters.
-bool hasBitmap(uint16_t function, const ByteView& p)
-{
-    return p.size() / 2 != static_cast<size_t>(function >> 8);
-}
+bool hasBitmap(uint16_t function, const ByteView& p) { return p.size() / 2 != static_cast<size_t>(function >> 8); }
 
 void dibBitBlt(Canvas& canvas, uint16_t function, ByteView p)
 {
@@ -220,8 +215,7 @@ void stretchDib(Canvas& canvas, ByteView p)
     if (!p.ok())
         return;
     const Dib dib = decodePackedDib(p.sub(p.position(), p.remaining()), usage);
-    canvas.drawDib(QRectF(dest.x(), dest.y(), width, height), dib, QRectF(xSrc, ySrc, srcWidth, srcHeight),
-                   rop);
+    canvas.drawDib(QRectF(dest.x(), dest.y(), width, height), dib, QRectF(xSrc, ySrc, srcWidth, srcHeight), rop);
 }
 
 void setDibToDev(Canvas& canvas, ByteView p)
@@ -236,8 +230,7 @@ void setDibToDev(Canvas& canvas, ByteView p)
     if (!p.ok())
         return;
     const Dib dib = decodePackedDib(p.sub(p.position(), p.remaining()), usage);
-    canvas.drawDib(QRectF(dest.x(), dest.y(), width, height), dib, QRectF(xDib, yDib, width, height),
-                   RopSrcCopy);
+    canvas.drawDib(QRectF(dest.x(), dest.y(), width, height), dib, QRectF(xDib, yDib, width, height), RopSrcCopy);
 }
 
 void patBlt(Canvas& canvas, ByteView p)
@@ -385,8 +378,7 @@ bool WmfDocument::probe(ByteView head)
     return placeable(head) ? standardHeaderAt(head, placeableHeaderBytes) : standardHeaderAt(head, 0);
 }
 
-WmfDocument::WmfDocument(ByteView bytes)
-    : bytes_(bytes)
+WmfDocument::WmfDocument(ByteView bytes) : bytes_(bytes)
 {
     if (!probe(bytes))
         throw EMetafileError("The file is not a Windows Metafile.");

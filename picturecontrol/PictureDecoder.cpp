@@ -56,8 +56,8 @@ bool hasBmpFileHeader(const QByteArray& head) { return head.startsWith("BM"); }
 bool isHeaderlessDib(const QByteArray& head)
 {
     const quint32 infoSize = littleEndian32(head, 0);
-    return infoSize == 12 || infoSize == 40 || infoSize == 52 || infoSize == 56 || infoSize == 64
-           || infoSize == 108 || infoSize == 124;
+    return infoSize == 12 || infoSize == 40 || infoSize == 52 || infoSize == 56 || infoSize == 64 || infoSize == 108
+           || infoSize == 124;
 }
 
 bool isUtahRle(const QByteArray& head) { return littleEndian16(head, 0) == 0xCC52; }
@@ -104,17 +104,28 @@ DecoderChoice chooseDecoder(const QString& extension, const QByteArray& head)
         DecoderChoice choice;
     };
     static constexpr ByExtension fixed[] = {
-        {"bmp", {Decoder::Qt, "bmp"}},          {"ico", {Decoder::Qt, "ico"}},
-        {"cur", {Decoder::Qt, "cur"}},          {"jpg", {Decoder::Jpeg, "jpeg"}},
-        {"jif", {Decoder::Jpeg, "jpeg"}},       {"gif", {Decoder::Qt, "gif"}},
-        {"png", {Decoder::Qt, "png"}},          {"tif", {Decoder::Qt, "tiff"}},
-        {"tga", {Decoder::FFmpegCodec, "targa"}}, {"pcx", {Decoder::FFmpegCodec, "pcx"}},
-        {"msp", {Decoder::FFmpegDemuxer, "msp"}}, {"wpg", {Decoder::Magick, "WPG"}},
-        {"art", {Decoder::Magick, "ART"}},      {"cut", {Decoder::Magick, "CUT"}},
-        {"hrz", {Decoder::Magick, "HRZ"}},      {"mac", {Decoder::Magick, "MAC"}},
-        {"pbm", {Decoder::Magick, "PNM"}},      {"pgm", {Decoder::Magick, "PNM"}},
-        {"pnm", {Decoder::Magick, "PNM"}},      {"ppm", {Decoder::Magick, "PNM"}},
-        {"ras", {Decoder::Magick, "SUN"}},      {"wmf", {Decoder::Metafile, "wmf"}},
+        {"bmp", {Decoder::Qt, "bmp"}},
+        {"ico", {Decoder::Qt, "ico"}},
+        {"cur", {Decoder::Qt, "cur"}},
+        {"jpg", {Decoder::Jpeg, "jpeg"}},
+        {"jif", {Decoder::Jpeg, "jpeg"}},
+        {"gif", {Decoder::Qt, "gif"}},
+        {"png", {Decoder::Qt, "png"}},
+        {"tif", {Decoder::Qt, "tiff"}},
+        {"tga", {Decoder::FFmpegCodec, "targa"}},
+        {"pcx", {Decoder::FFmpegCodec, "pcx"}},
+        {"msp", {Decoder::FFmpegDemuxer, "msp"}},
+        {"wpg", {Decoder::Magick, "WPG"}},
+        {"art", {Decoder::Magick, "ART"}},
+        {"cut", {Decoder::Magick, "CUT"}},
+        {"hrz", {Decoder::Magick, "HRZ"}},
+        {"mac", {Decoder::Magick, "MAC"}},
+        {"pbm", {Decoder::Magick, "PNM"}},
+        {"pgm", {Decoder::Magick, "PNM"}},
+        {"pnm", {Decoder::Magick, "PNM"}},
+        {"ppm", {Decoder::Magick, "PNM"}},
+        {"ras", {Decoder::Magick, "SUN"}},
+        {"wmf", {Decoder::Metafile, "wmf"}},
         {"emf", {Decoder::Metafile, "emf"}},
     };
     const QByteArray name = extension.toLatin1();
@@ -140,8 +151,8 @@ QImage decodeMetafile(const QString& path, int thumbnailSize, const QColor& back
 {
     try {
         const MetafilePlayer player = MetafilePlayer::fromFile(path);
-        const QSize size = thumbnailSize > 0 ? thumbnailSizeFor(player.naturalSize(), thumbnailSize)
-                                             : player.naturalSize();
+        const QSize size =
+            thumbnailSize > 0 ? thumbnailSizeFor(player.naturalSize(), thumbnailSize) : player.naturalSize();
         return player.render(size, background);
     } catch (const EMetafileError& error) {
         throw EGvboxError(QString::fromUtf8(error.what()));
@@ -174,20 +185,13 @@ QImage decodeJpeg(const QString& path, const DecodeRequest& request)
 QImage decodeWith(const DecoderChoice& choice, const QString& path, const DecodeRequest& request)
 {
     switch (choice.decoder) {
-    case Decoder::Qt:
-        return decodeWithQt(path, choice.format, request.thumbnailSize, request.jpegQuality);
-    case Decoder::Jpeg:
-        return decodeJpeg(path, request);
-    case Decoder::FFmpegCodec:
-        return decodeWithFFmpegCodec(readPictureFile(path), choice.format);
-    case Decoder::FFmpegDemuxer:
-        return decodeWithFFmpegDemuxer(readPictureFile(path), choice.format);
-    case Decoder::Magick:
-        return decodeWithMagick(readPictureFile(path), choice.format);
-    case Decoder::Metafile:
-        return decodeMetafile(path, request.thumbnailSize, request.background);
-    case Decoder::Unsupported:
-        break;
+    case Decoder::Qt: return decodeWithQt(path, choice.format, request.thumbnailSize, request.jpegQuality);
+    case Decoder::Jpeg: return decodeJpeg(path, request);
+    case Decoder::FFmpegCodec: return decodeWithFFmpegCodec(readPictureFile(path), choice.format);
+    case Decoder::FFmpegDemuxer: return decodeWithFFmpegDemuxer(readPictureFile(path), choice.format);
+    case Decoder::Magick: return decodeWithMagick(readPictureFile(path), choice.format);
+    case Decoder::Metafile: return decodeMetafile(path, request.thumbnailSize, request.background);
+    case Decoder::Unsupported: break;
     }
     if (!choice.format)
         throw EGvboxError(QStringLiteral("%1 is not a picture type that can be shown.").arg(path));

@@ -19,9 +19,8 @@ namespace {
 void raiseQtAllocationLimit()
 {
     static std::once_flag once;
-    std::call_once(once, [] {
-        QImageReader::setAllocationLimit(int(picturelimits::kMaxPixels * 4 / (1024 * 1024)) + 1);
-    });
+    std::call_once(once,
+                   [] { QImageReader::setAllocationLimit(int(picturelimits::kMaxPixels * 4 / (1024 * 1024)) + 1); });
 }
 
 // An icon file holds the same picture at several sizes; the largest is the best picture, and

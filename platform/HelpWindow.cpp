@@ -49,8 +49,7 @@ QString HelpWindow::topicPath(int context)
     return helpDirectory() + QStringLiteral("/index.html");
 }
 
-HelpWindow::HelpWindow()
-    : browser_(new QTextBrowser(this))
+HelpWindow::HelpWindow() : browser_(new QTextBrowser(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Glimmora Help"));

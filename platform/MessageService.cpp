@@ -25,9 +25,9 @@ constexpr struct {
     MessageButton ours;
     QMessageBox::StandardButton qt;
 } buttonMap[] = {
-    {MessageButton::Ok, QMessageBox::Ok},       {MessageButton::Cancel, QMessageBox::Cancel},
-    {MessageButton::Yes, QMessageBox::Yes},     {MessageButton::No, QMessageBox::No},
-    {MessageButton::Retry, QMessageBox::Retry}, {MessageButton::Abort, QMessageBox::Abort},
+    {MessageButton::Ok, QMessageBox::Ok},         {MessageButton::Cancel, QMessageBox::Cancel},
+    {MessageButton::Yes, QMessageBox::Yes},       {MessageButton::No, QMessageBox::No},
+    {MessageButton::Retry, QMessageBox::Retry},   {MessageButton::Abort, QMessageBox::Abort},
     {MessageButton::Ignore, QMessageBox::Ignore},
 };
 

@@ -71,7 +71,10 @@ public:
     MessageButton show(const Message& message) override;
     void beep(MessageBeep kind) override;
 
-    void answer(MessageButton button) { script_.append([button](const Message&) { return button; }); }
+    void answer(MessageButton button)
+    {
+        script_.append([button](const Message&) { return button; });
+    }
     void answer(std::function<MessageButton(const Message&)> reply) { script_.append(std::move(reply)); }
 
     const QList<Shown>& shown() const { return shown_; }

@@ -33,7 +33,10 @@ void writeSettingsFlag(const QString& group, const QString& key, bool value)
 
 bool readFirstTimeFlag() { return readSettingsFlag(QStringLiteral("PROCESS"), QStringLiteral("FIRSTTIME")); }
 
-void writeFirstTimeFlag(bool value) { writeSettingsFlag(QStringLiteral("PROCESS"), QStringLiteral("FIRSTTIME"), value); }
+void writeFirstTimeFlag(bool value)
+{
+    writeSettingsFlag(QStringLiteral("PROCESS"), QStringLiteral("FIRSTTIME"), value);
+}
 
 QString slideshowLocation()
 {

@@ -14,8 +14,7 @@ QString SingleInstanceLock::lockFilePath()
     return dir + QStringLiteral("/Glimmora.lock");
 }
 
-SingleInstanceLock::SingleInstanceLock()
-    : lock_(lockFilePath())
+SingleInstanceLock::SingleInstanceLock() : lock_(lockFilePath())
 {
     // A lock file is stale only when its process is gone; never by age.
     lock_.setStaleLockTime(0);

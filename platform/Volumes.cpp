@@ -27,7 +27,8 @@ QString unescapeMountField(const QByteArray& field)
     for (qsizetype i = 0; i < field.size(); ++i) {
         const auto isOctal = [&](qsizetype at) { return at < field.size() && field[at] >= '0' && field[at] <= '7'; };
         if (field[i] == '\\' && isOctal(i + 1) && isOctal(i + 2) && isOctal(i + 3)) {
-            plain.append(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+            plain.append(
+                static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
             i += 3;
         } else {
             plain.append(field[i]);
@@ -58,7 +59,8 @@ QString unescapeUdevName(const QString& name)
 
 bool contains(std::initializer_list<const char*> names, const QString& name)
 {
-    return std::any_of(names.begin(), names.end(), [&name](const char* listed) { return name == QLatin1String(listed); });
+    return std::any_of(names.begin(), names.end(),
+                       [&name](const char* listed) { return name == QLatin1String(listed); });
 }
 
 QString sysfsDeviceDirectory(const MountEntry& mount)
@@ -202,8 +204,8 @@ const MountEntry* mountOf(const QString& path, const QList<MountEntry>& mounts)
     const MountEntry* best = nullptr;
     for (const MountEntry& mount : mounts) {
         const QString& point = mount.mountPoint;
-        const bool covers = point == QLatin1String("/") || path == point ||
-                            (path.startsWith(point) && path.at(point.size()) == QLatin1Char('/'));
+        const bool covers = point == QLatin1String("/") || path == point
+                            || (path.startsWith(point) && path.at(point.size()) == QLatin1Char('/'));
         // A later mount on the same point hides the earlier one.
         if (covers && (!best || point.size() >= best->mountPoint.size()))
             best = &mount;

@@ -14,18 +14,18 @@ enum class DriveType : int {
     NoRootDir = 1,
     Removable = 2, // USB sticks, SD cards, floppy disks
     Fixed = 3,
-    Remote = 4,    // nfs, cifs, sshfs and other network file systems
-    CdRom = 5,     // optical drives, iso9660 and udf
-    RamDisk = 6,   // tmpfs, ramfs
+    Remote = 4,  // nfs, cifs, sshfs and other network file systems
+    CdRom = 5,   // optical drives, iso9660 and udf
+    RamDisk = 6, // tmpfs, ramfs
 };
 
 // What the platform knows about the volume a path lies on.
 struct VolumeIdentity {
-    bool read = false;                // the volume could be queried at all
+    bool read = false; // the volume could be queried at all
     std::uint32_t serialNumber = 0xFFFFFFFFu;
     QString label = QStringLiteral("(none)"); // empty when the file system has no label
     DriveType driveType = DriveType::NoRootDir;
-    QString mountPoint;               // where the volume is mounted; empty when unknown
+    QString mountPoint; // where the volume is mounted; empty when unknown
 };
 
 // One mounted file system, as the mount table describes it.

@@ -20,8 +20,7 @@ TGlimmoraBusObject::TGlimmoraBusObject(QObject* parent) : QObject(parent)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        qCWarning(lcBus) << "no session bus, the slideshow program cannot report back:"
-                         << bus.lastError().message();
+        qCWarning(lcBus) << "no session bus, the slideshow program cannot report back:" << bus.lastError().message();
         return;
     }
     if (!bus.registerObject(kControllerPath, this, QDBusConnection::ExportScriptableSlots)) {

@@ -13,8 +13,8 @@ namespace {
 
 void showError(const ESlideshowError& error)
 {
-    showMessage({error.text(), QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok,
-                 MessageButton::Ok, MessageBeep::Error});
+    showMessage({error.text(), QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
+                 MessageBeep::Error});
 }
 
 } // namespace
@@ -24,8 +24,7 @@ TSlideshowLink::TSlideshowLink(QString demoShowPath, QObject* parent)
       demoShowPath_(std::move(demoShowPath)),
       installed_(glimmora::SlideshowInstalled()),
       designEnabled_(installed_)
-{
-}
+{}
 
 TSlideshowLink::~TSlideshowLink() = default;
 
@@ -112,10 +111,8 @@ void TSlideshowLink::MessagePosted(unsigned message)
             ShowIntroductionHint();
         demoFromFirstRun_ = false;
         break;
-    case kServerReleasedMessage:
-        break;
-    default:
-        return;
+    case kServerReleasedMessage: break;
+    default: return;
     }
     setServer(nullptr);
     setDesignSlideshowEnabled(true);

@@ -23,8 +23,8 @@ QDBusConnection connectedSessionBus()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        throw ESlideshowError(QStringLiteral("Slidara cannot be reached: there is no session bus (%1).")
-                                  .arg(bus.lastError().message()));
+        throw ESlideshowError(
+            QStringLiteral("Slidara cannot be reached: there is no session bus (%1).").arg(bus.lastError().message()));
     return bus;
 }
 
@@ -42,8 +42,8 @@ void startCompanion(const QString& location)
     process.setProgram(location);
     process.setWorkingDirectory(QFileInfo(location).absolutePath());
     if (!process.startDetached())
-        throw ESlideshowError(QStringLiteral("Slidara could not be started from \"%1\": %2.")
-                                  .arg(location, process.errorString()));
+        throw ESlideshowError(
+            QStringLiteral("Slidara could not be started from \"%1\": %2.").arg(location, process.errorString()));
 }
 
 // The companion registers its name once it is ready; until then there is nobody to call.

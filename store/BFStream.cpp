@@ -32,16 +32,12 @@ std::int64_t bufferLengthFor(const SeamFile& file, std::int64_t bufferLength)
 } // namespace
 
 TBFStream::TBFStream(SeamFile file, std::int64_t bufferLength)
-    : file_(std::move(file))
-    , buffer_(allocateBuffer(bufferLengthFor(file_, bufferLength)))
-    , limit_(buffer_.size() - 1)
-{
-}
+    : file_(std::move(file)),
+      buffer_(allocateBuffer(bufferLengthFor(file_, bufferLength))),
+      limit_(buffer_.size() - 1)
+{}
 
-TBFStream::~TBFStream()
-{
-    closeQuietly();
-}
+TBFStream::~TBFStream() { closeQuietly(); }
 
 bool TBFStream::readKey(std::string& key)
 {
@@ -184,17 +180,13 @@ SeamFile createIndexTemporary()
 
 } // namespace
 
-TTempBFStream::TTempBFStream(std::string target)
-    : TTempBFStream(std::move(target), createIndexTemporary())
-{
-}
+TTempBFStream::TTempBFStream(std::string target) : TTempBFStream(std::move(target), createIndexTemporary()) {}
 
 TTempBFStream::TTempBFStream(std::string target, SeamFile temporary)
-    : TBFStream(std::move(temporary), kBufferLength)
-    , target_(std::move(target))
-    , temporaryName_(fileName())
-{
-}
+    : TBFStream(std::move(temporary), kBufferLength),
+      target_(std::move(target)),
+      temporaryName_(fileName())
+{}
 
 TTempBFStream::~TTempBFStream()
 {

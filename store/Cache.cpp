@@ -90,10 +90,7 @@ int TCacheList::hitPercentage() const
     return static_cast<int>(percent);
 }
 
-std::int64_t TCacheList::nextStamp()
-{
-    return ++stampCounter_;
-}
+std::int64_t TCacheList::nextStamp() { return ++stampCounter_; }
 
 void TCacheList::dropAt(std::int32_t position)
 {

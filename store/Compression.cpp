@@ -25,9 +25,10 @@ constexpr std::size_t kOutputSlack = 2 + 4;
 class PieceCompressor {
 public:
     explicit PieceCompressor(std::span<const std::uint8_t> piece)
-        : n_(piece.size())
-        , source_(piece.size() + 2, 0) // the hash reads two bytes past the end
-        , out_(piece.size() + kOutputSlack, 0)
+        : n_(piece.size()),
+          source_(piece.size() + 2, 0) // the hash reads two bytes past the end
+          ,
+          out_(piece.size() + kOutputSlack, 0)
     {
         std::copy(piece.begin(), piece.end(), source_.begin());
         table_.fill(kEmptySlot);
@@ -201,10 +202,7 @@ void appendBlockLength(std::vector<std::uint8_t>& stored, std::size_t m)
 
 } // namespace
 
-std::vector<std::uint8_t> compressPiece(std::span<const std::uint8_t> piece)
-{
-    return PieceCompressor(piece).run();
-}
+std::vector<std::uint8_t> compressPiece(std::span<const std::uint8_t> piece) { return PieceCompressor(piece).run(); }
 
 std::size_t compressItem(std::span<const std::uint8_t> item, std::vector<std::uint8_t>& stored)
 {

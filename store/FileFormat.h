@@ -51,8 +51,8 @@ inline constexpr std::size_t kEntryFixedSize = 3 * kInt32Size;
 
 // A newly created store: "QDB", int32 0, "QIX", int32 5, then the index section int32 0 and one
 // zero byte.
-inline constexpr std::array<unsigned char, 21> kEmptyStore = {
-    'Q', 'D', 'B', 0, 0, 0, 0, 0, 'Q', 'I', 'X', 0, 5, 0, 0, 0, 0, 0, 0, 0, 0};
+inline constexpr std::array<unsigned char, 21> kEmptyStore = {'Q', 'D', 'B', 0, 0, 0, 0, 0, 'Q', 'I', 'X',
+                                                              0,   5,   0,   0, 0, 0, 0, 0, 0,   0};
 
 // Copy buffer for moving a section between a store file and a work file: the section length
 // clamped to this range. In a protected store scrambling restarts at every chunk, so these
@@ -79,9 +79,9 @@ inline constexpr const char* kCaseSensitiveKey = "QDBCaseSensitive";
 // Clamps a section length to the copy buffer range.
 constexpr std::int64_t copyBufferLength(std::int64_t sectionLength)
 {
-    return sectionLength < kMinCopyBuffer ? kMinCopyBuffer
-        : sectionLength > kMaxCopyBuffer  ? kMaxCopyBuffer
-                                          : sectionLength;
+    return sectionLength < kMinCopyBuffer   ? kMinCopyBuffer
+           : sectionLength > kMaxCopyBuffer ? kMaxCopyBuffer
+                                            : sectionLength;
 }
 
 // Little-endian int32 access.

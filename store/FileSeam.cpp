@@ -37,10 +37,7 @@ void consultHook(FileOperation operation, const std::string& path)
     }
 }
 
-[[noreturn]] void fail(const std::string& path)
-{
-    throw FileSystemError(errno, path);
-}
+[[noreturn]] void fail(const std::string& path) { throw FileSystemError(errno, path); }
 
 std::string& configuredTemporaryDirectory()
 {
@@ -50,8 +47,7 @@ std::string& configuredTemporaryDirectory()
 
 bool startsWithIgnoringCase(const std::string& text, const std::string& prefix)
 {
-    return text.size() >= prefix.size()
-        && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
            });
 }
@@ -62,8 +58,8 @@ bool isStaleWorkFileName(const std::string& name)
 {
     static const char* const prefixes[] = {format::kDataWorkPrefix, format::kIndexWorkPrefix};
     return name.find('.') != std::string::npos
-        && std::any_of(std::begin(prefixes), std::end(prefixes),
-                       [&](const char* prefix) { return startsWithIgnoringCase(name, prefix); });
+           && std::any_of(std::begin(prefixes), std::end(prefixes),
+                          [&](const char* prefix) { return startsWithIgnoringCase(name, prefix); });
 }
 
 // Copies a whole file into a new unique file in the target's directory, synced, and returns
@@ -88,32 +84,21 @@ std::string copyBesideTarget(const std::string& source, const std::string& targe
 
 } // namespace
 
-ScopedFaultHook::ScopedFaultHook(FaultHook hook) : previous_(std::move(faultHook()))
-{
-    faultHook() = std::move(hook);
-}
+ScopedFaultHook::ScopedFaultHook(FaultHook hook) : previous_(std::move(faultHook())) { faultHook() = std::move(hook); }
 
-ScopedFaultHook::~ScopedFaultHook()
-{
-    faultHook() = std::move(previous_);
-}
+ScopedFaultHook::~ScopedFaultHook() { faultHook() = std::move(previous_); }
 
 FileSystemError::FileSystemError(int error, const std::string& path)
-    : EQDBFileError(fileFailureMessage(failureCodeForErrno(error), path)), error_(error), path_(path)
-{
-}
+    : EQDBFileError(fileFailureMessage(failureCodeForErrno(error), path)),
+      error_(error),
+      path_(path)
+{}
 
 // --- SeamFile -------------------------------------------------------------------------------
 
-SeamFile::~SeamFile()
-{
-    close();
-}
+SeamFile::~SeamFile() { close(); }
 
-SeamFile::SeamFile(SeamFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_))
-{
-    other.fd_ = -1;
-}
+SeamFile::SeamFile(SeamFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
 
 SeamFile& SeamFile::operator=(SeamFile&& other) noexcept
 {
@@ -131,18 +116,12 @@ SeamFile SeamFile::open(const std::string& path, Mode mode)
     consultHook(FileOperation::Open, path);
     int flags = O_CLOEXEC | O_NOFOLLOW;
     switch (mode) {
-    case Mode::Read:
-        flags |= O_RDONLY;
-        break;
-    case Mode::ReadWrite:
-        flags |= O_RDWR;
-        break;
+    case Mode::Read: flags |= O_RDONLY; break;
+    case Mode::ReadWrite: flags |= O_RDWR; break;
     case Mode::Replace:
         flags |= O_RDWR | O_CREAT; // truncated once the lock is held
         break;
-    case Mode::CreateNew:
-        flags |= O_RDWR | O_CREAT | O_EXCL;
-        break;
+    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     }
     const int fd = ::open(path.c_str(), flags, 0600);
     if (fd < 0)
@@ -180,10 +159,7 @@ std::size_t SeamFile::read(void* buffer, std::size_t count)
     return done;
 }
 
-bool SeamFile::readExact(void* buffer, std::size_t count)
-{
-    return read(buffer, count) == count;
-}
+bool SeamFile::readExact(void* buffer, std::size_t count) { return read(buffer, count) == count; }
 
 void SeamFile::write(const void* buffer, std::size_t count)
 {
@@ -286,7 +262,7 @@ void SeamFile::close()
 bool FileStatus::sameVersionAs(const FileStatus& other) const
 {
     return size == other.size && modifiedNanoseconds == other.modifiedNanoseconds && device == other.device
-        && inode == other.inode;
+           && inode == other.inode;
 }
 
 // --- seam -----------------------------------------------------------------------------------
@@ -355,10 +331,7 @@ void syncDirectoryOf(const std::string& path)
     ::close(fd);
 }
 
-void setTemporaryDirectory(const std::string& directory)
-{
-    configuredTemporaryDirectory() = directory;
-}
+void setTemporaryDirectory(const std::string& directory) { configuredTemporaryDirectory() = directory; }
 
 std::string temporaryDirectory()
 {

@@ -51,10 +51,10 @@ private:
 class SeamFile {
 public:
     enum class Mode {
-        Read,       // existing file, read only
-        ReadWrite,  // existing file
-        Replace,    // created or truncated, read and write
-        CreateNew,  // must not exist yet (O_EXCL), read and write, mode 0600
+        Read,      // existing file, read only
+        ReadWrite, // existing file
+        Replace,   // created or truncated, read and write
+        CreateNew, // must not exist yet (O_EXCL), read and write, mode 0600
     };
     enum class Origin { Begin, Current, End };
 

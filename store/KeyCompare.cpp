@@ -8,15 +8,9 @@ namespace glimmora::store {
 
 namespace {
 
-unsigned char upper(unsigned char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
+unsigned char upper(unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 'a' + 'A') : c; }
 
-bool isUpper(unsigned char c)
-{
-    return c >= 'A' && c <= 'Z';
-}
+bool isUpper(unsigned char c) { return c >= 'A' && c <= 'Z'; }
 
 template <typename Fold>
 std::string folded(std::string_view key, Fold fold)
@@ -68,14 +62,8 @@ int compareKeys(std::string_view a, std::string_view b, bool caseSensitive)
     return caseSensitive ? compareKeysWithCase(a, b) : compareKeysIgnoringCase(a, b);
 }
 
-std::string foldedToLower(std::string_view key)
-{
-    return folded(key, asciiLower);
-}
+std::string foldedToLower(std::string_view key) { return folded(key, asciiLower); }
 
-std::string foldedToUpper(std::string_view key)
-{
-    return folded(key, upper);
-}
+std::string foldedToUpper(std::string_view key) { return folded(key, upper); }
 
 } // namespace glimmora::store

@@ -14,19 +14,10 @@ std::int32_t listCapacityFor(std::int64_t n, std::int32_t count)
     return static_cast<std::int32_t>(capacity);
 }
 
-void raiseListOutOfBounds()
-{
-    throw EQDBListError(messages::kOutOfBounds);
-}
+void raiseListOutOfBounds() { throw EQDBListError(messages::kOutOfBounds); }
 
-void raiseListDuplicateKey()
-{
-    throw EQDBListError(messages::kDuplicateKeys);
-}
+void raiseListDuplicateKey() { throw EQDBListError(messages::kDuplicateKeys); }
 
-void raiseListNoMemory()
-{
-    throw EQDBListError(messages::kNoMemoryToCompress);
-}
+void raiseListNoMemory() { throw EQDBListError(messages::kNoMemoryToCompress); }
 
 } // namespace glimmora::store

@@ -97,7 +97,9 @@ public:
     };
 
     explicit TQDBStringList(bool sorted = true, bool caseSensitive = false)
-        : caseSensitive_(caseSensitive), sorted_(sorted) {}
+        : caseSensitive_(caseSensitive),
+          sorted_(sorted)
+    {}
 
     // Binary search: true and the first entry with an equal key, or false and the position
     // where the key belongs. Meaningful only while the keys are in order.

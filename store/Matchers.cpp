@@ -6,24 +6,21 @@ namespace glimmora::store {
 
 namespace {
 
-bool isLetter(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool isLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-bool isDigit(unsigned char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // The characters of the class ":x"; false for a class letter that does not exist.
 bool classElement(unsigned char kind, std::bitset<256>& element)
 {
     bool (*test)(unsigned char) = nullptr;
     switch (kind) {
-    case 'a': case 'A': test = isLetter; break;
-    case 'd': case 'D': test = isDigit; break;
-    case 'n': case 'N': test = [](unsigned char c) { return isLetter(c) || isDigit(c); }; break;
+    case 'a':
+    case 'A': test = isLetter; break;
+    case 'd':
+    case 'D': test = isDigit; break;
+    case 'n':
+    case 'N': test = [](unsigned char c) { return isLetter(c) || isDigit(c); }; break;
     case ' ': test = [](unsigned char c) { return c != ' ' && c <= 64; }; break;
     default: return false;
     }
@@ -45,8 +42,7 @@ std::bitset<256> anyElement()
 
 } // namespace
 
-TSimpleMatcher::TSimpleMatcher(std::string_view filter, bool caseSensitive)
-    : caseSensitive_(caseSensitive)
+TSimpleMatcher::TSimpleMatcher(std::string_view filter, bool caseSensitive) : caseSensitive_(caseSensitive)
 {
     std::string text = caseSensitive ? std::string(filter) : foldedToUpper(filter);
     const std::size_t startMark = text.find('<');
@@ -69,11 +65,10 @@ bool TSimpleMatcher::matches(std::string_view key) const
     const std::string folded = caseSensitive_ ? std::string(key) : foldedToUpper(key);
     // The first occurrence at the start is a prefix, the last one at the end a suffix.
     return folded.find(text_) != std::string::npos && (!anchoredStart_ || folded.starts_with(text_))
-        && (!anchoredEnd_ || folded.ends_with(text_));
+           && (!anchoredEnd_ || folded.ends_with(text_));
 }
 
-TGrepMatcher::TGrepMatcher(std::string_view pattern, bool caseSensitive)
-    : caseSensitive_(caseSensitive)
+TGrepMatcher::TGrepMatcher(std::string_view pattern, bool caseSensitive) : caseSensitive_(caseSensitive)
 {
     emptyPattern_ = pattern.empty();
     valid_ = compile(pattern);

@@ -46,7 +46,7 @@ private:
         std::uint32_t w[80];
         for (int t = 0; t < 16; ++t)
             w[t] = std::uint32_t(block_[4 * t]) << 24 | std::uint32_t(block_[4 * t + 1]) << 16
-                 | std::uint32_t(block_[4 * t + 2]) << 8 | std::uint32_t(block_[4 * t + 3]);
+                   | std::uint32_t(block_[4 * t + 2]) << 8 | std::uint32_t(block_[4 * t + 3]);
         for (int t = 16; t < 80; ++t)
             w[t] = std::rotl(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
 
@@ -115,15 +115,9 @@ Sha1Digest sha1(std::string_view bytes)
     return sha1(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
-Sha1Digest passwordKey(std::string_view password)
-{
-    return sha1(password);
-}
+Sha1Digest passwordKey(std::string_view password) { return sha1(password); }
 
-Sha1Digest passwordCheckValue(const Sha1Digest& key)
-{
-    return sha1(std::span<const std::uint8_t>(key));
-}
+Sha1Digest passwordCheckValue(const Sha1Digest& key) { return sha1(std::span<const std::uint8_t>(key)); }
 
 void scramble(std::span<std::uint8_t> chunk, const Sha1Digest& key)
 {
@@ -140,7 +134,8 @@ void scramble(std::span<std::uint8_t> chunk, const Sha1Digest& key)
 
 void scrambleSection(std::span<std::uint8_t> section, const Sha1Digest& key)
 {
-    const auto chunkLength = static_cast<std::size_t>(format::copyBufferLength(static_cast<std::int64_t>(section.size())));
+    const auto chunkLength =
+        static_cast<std::size_t>(format::copyBufferLength(static_cast<std::int64_t>(section.size())));
     for (std::size_t start = 0; start < section.size(); start += chunkLength)
         scramble(section.subspan(start, std::min(chunkLength, section.size() - start)), key);
 }

@@ -37,10 +37,7 @@ bool isMarker(const unsigned char* bytes, const format::Marker& marker)
     throw EQDBIndexError(formatMessage(messages::kNotValidFile, fileName));
 }
 
-bool hasExtension(const std::string& path)
-{
-    return seam::namePart(path).find('.') != std::string::npos;
-}
+bool hasExtension(const std::string& path) { return seam::namePart(path).find('.') != std::string::npos; }
 
 // The index work file's name: the data work file's with its first three characters "QIX".
 std::string indexWorkNameFor(const std::string& dataWorkName)
@@ -48,10 +45,7 @@ std::string indexWorkNameFor(const std::string& dataWorkName)
     return seam::directoryPart(dataWorkName) + format::kIndexWorkPrefix + seam::namePart(dataWorkName).substr(3);
 }
 
-void writeMarker(SeamFile& file, const format::Marker& marker)
-{
-    file.write(marker.data(), marker.size());
-}
+void writeMarker(SeamFile& file, const format::Marker& marker) { file.write(marker.data(), marker.size()); }
 
 void writeInt32(SeamFile& file, std::int32_t value)
 {
@@ -71,8 +65,7 @@ std::optional<std::int32_t> readInt32(SeamFile& file)
 // A section [length][bytes] followed by a marker must fit in the file from offset on.
 bool sectionFits(std::int64_t fileSize, std::int64_t lengthOffset, std::int32_t length, std::size_t trailer)
 {
-    return length >= 0
-        && lengthOffset + std::int64_t(format::kInt32Size) + length + std::int64_t(trailer) <= fileSize;
+    return length >= 0 && lengthOffset + std::int64_t(format::kInt32Size) + length + std::int64_t(trailer) <= fileSize;
 }
 
 // Reads the int32 at offset, or nothing.
@@ -103,7 +96,7 @@ bool layoutHolds(SeamFile& file, std::int64_t lengthOffset)
     const auto indexMarker = lengthOffset + std::int64_t(format::kInt32Size) + *dataLength;
     const auto indexLength = int32At(file, indexMarker + std::int64_t(format::kMarkerSize));
     return markerAt(file, indexMarker, format::kIndexSignature) && indexLength
-        && sectionFits(file.size(), indexMarker + std::int64_t(format::kMarkerSize), *indexLength, 0);
+           && sectionFits(file.size(), indexMarker + std::int64_t(format::kMarkerSize), *indexLength, 0);
 }
 
 // The four bytes after the signature read "QPW" in a protected store, and also in a plain store
@@ -137,35 +130,17 @@ TQDB::~TQDB()
     }
 }
 
-void TQDB::setTemporaryDirectory(const std::string& directory)
-{
-    seam::setTemporaryDirectory(directory);
-}
+void TQDB::setTemporaryDirectory(const std::string& directory) { seam::setTemporaryDirectory(directory); }
 
-std::string TQDB::temporaryDirectory()
-{
-    return seam::temporaryDirectory();
-}
+std::string TQDB::temporaryDirectory() { return seam::temporaryDirectory(); }
 
-void TQDB::setPendingEventsHandler(std::function<void()> handler)
-{
-    pendingEventsHandler() = std::move(handler);
-}
+void TQDB::setPendingEventsHandler(std::function<void()> handler) { pendingEventsHandler() = std::move(handler); }
 
-std::string TQDB::aboutAuthor()
-{
-    return "Glimmora keyed record store";
-}
+std::string TQDB::aboutAuthor() { return "Glimmora keyed record store"; }
 
-std::string TQDB::aboutVersion()
-{
-    return "2.11";
-}
+std::string TQDB::aboutVersion() { return "2.11"; }
 
-int deleteStaleStoreWorkFiles()
-{
-    return seam::deleteStaleWorkFiles(seam::temporaryDirectory());
-}
+int deleteStaleStoreWorkFiles() { return seam::deleteStaleWorkFiles(seam::temporaryDirectory()); }
 
 // ============================================================================================
 // Properties
@@ -176,20 +151,11 @@ void TQDB::setAggressiveUpdate(bool value)
     updateState();
 }
 
-void TQDB::setCacheFrequency(int)
-{
-    cache_.resetStatistics();
-}
+void TQDB::setCacheFrequency(int) { cache_.resetStatistics(); }
 
-void TQDB::setCacheSize(std::int32_t bytes)
-{
-    cache_.setLimit(bytes);
-}
+void TQDB::setCacheSize(std::int32_t bytes) { cache_.setLimit(bytes); }
 
-void TQDB::setFilter(const std::string& filter)
-{
-    filter_ = std::string(storeKey(filter));
-}
+void TQDB::setFilter(const std::string& filter) { filter_ = std::string(storeKey(filter)); }
 
 void TQDB::setReadOnly(bool value)
 {
@@ -291,7 +257,8 @@ void TQDB::splitStoreFile()
     if (!store.readExact(indexMarker, sizeof indexMarker) || !isMarker(indexMarker, format::kIndexSignature))
         raiseNotValid(fileName_);
     const auto indexLength = readInt32(store);
-    if (!indexLength || !sectionFits(store.size(), store.position() - std::int64_t(format::kInt32Size), *indexLength, 0))
+    if (!indexLength
+        || !sectionFits(store.size(), store.position() - std::int64_t(format::kInt32Size), *indexLength, 0))
         raiseNotValid(fileName_);
 
     indexWorkName_ = indexWorkNameFor(dataWorkName_);
@@ -405,10 +372,7 @@ void TQDB::readIndex()
     holdIndexWorkFile();
 }
 
-void TQDB::holdIndexWorkFile()
-{
-    indexFile_ = SeamFile::open(indexWorkName_, SeamFile::Mode::ReadWrite);
-}
+void TQDB::holdIndexWorkFile() { indexFile_ = SeamFile::open(indexWorkName_, SeamFile::Mode::ReadWrite); }
 
 // ============================================================================================
 // Closing, saving, building the store file
@@ -563,10 +527,7 @@ void TQDB::save()
 // ============================================================================================
 // Values in the data work file
 
-std::int64_t TQDB::dataEnd()
-{
-    return dataFile_.size();
-}
+std::int64_t TQDB::dataEnd() { return dataFile_.size(); }
 
 // The Position for a value of the given length appended at the end of the data work file.
 // Positions are int32: a data section that would pass 2 GiB cannot take the value.

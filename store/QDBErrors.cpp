@@ -17,45 +17,32 @@ int failureCodeForErrno(int error)
 {
     switch (error) {
     case ENOENT:
-    case ENOTDIR:
-        return failure::kNotFound;
+    case ENOTDIR: return failure::kNotFound;
     case EBUSY:
-    case ENOMEDIUM:
-        return failure::kDriveNotReady;
+    case ENOMEDIUM: return failure::kDriveNotReady;
     case EMFILE:
-    case ENFILE:
-        return failure::kNoHandles;
+    case ENFILE: return failure::kNoHandles;
     case EWOULDBLOCK:
     case EACCES:
     case EPERM:
     case EROFS:
-    case ETXTBSY:
-        return failure::kInUse;
+    case ETXTBSY: return failure::kInUse;
     case ENOSPC:
-    case EDQUOT:
-        return failure::kDiskFull;
-    default:
-        return failure::kUnidentifiedBase - error;
+    case EDQUOT: return failure::kDiskFull;
+    default: return failure::kUnidentifiedBase - error;
     }
 }
 
 std::string fileFailureMessage(int code, const std::string& fileName, const std::string& ownMessage)
 {
     switch (code) {
-    case failure::kOwnMessage:
-        return ownMessage;
-    case failure::kNotFound:
-        return formatMessage(messages::kFileNotFound, fileName);
-    case failure::kDriveNotReady:
-        return messages::kDriveNotReady;
-    case failure::kNoHandles:
-        return messages::kNoFileHandles;
-    case failure::kInUse:
-        return formatMessage(messages::kFileInUse, fileName);
-    case failure::kDiskFull:
-        return messages::kDriveFull;
-    default:
-        return formatMessage(messages::kUnidentified, std::to_string(code));
+    case failure::kOwnMessage: return ownMessage;
+    case failure::kNotFound: return formatMessage(messages::kFileNotFound, fileName);
+    case failure::kDriveNotReady: return messages::kDriveNotReady;
+    case failure::kNoHandles: return messages::kNoFileHandles;
+    case failure::kInUse: return formatMessage(messages::kFileInUse, fileName);
+    case failure::kDiskFull: return messages::kDriveFull;
+    default: return formatMessage(messages::kUnidentified, std::to_string(code));
     }
 }
 

@@ -61,14 +61,12 @@ public:
 
 class EQDBNoData : public EQDBIndexError {
 public:
-    explicit EQDBNoData(const std::string& fileName)
-        : EQDBIndexError(formatMessage(messages::kEmpty, fileName)) {}
+    explicit EQDBNoData(const std::string& fileName) : EQDBIndexError(formatMessage(messages::kEmpty, fileName)) {}
 };
 
 class EQDBReadOnly : public EQDBIndexError {
 public:
-    explicit EQDBReadOnly(const std::string& fileName)
-        : EQDBIndexError(formatMessage(messages::kReadOnly, fileName)) {}
+    explicit EQDBReadOnly(const std::string& fileName) : EQDBIndexError(formatMessage(messages::kReadOnly, fileName)) {}
 };
 
 class EQDBNoFile : public EQDBIndexError {

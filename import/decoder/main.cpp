@@ -19,6 +19,5 @@ int main(int argc, char** argv)
     // Metafiles draw text, which needs the font database of a GUI application; nothing is shown.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
-    return glimmora::decoder_protocol::serve(STDIN_FILENO, replies,
-                                             glimmora::decoder_protocol::decodeThumbnail);
+    return glimmora::decoder_protocol::serve(STDIN_FILENO, replies, glimmora::decoder_protocol::decodeThumbnail);
 }

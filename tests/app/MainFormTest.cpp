@@ -63,12 +63,11 @@ TEST(MainForm, MenusCarryTheirCommandsInOrder)
         return texts;
     };
     EXPECT_EQ(captions(form.File1),
-              QStringList({"&Add Images to Scrapbook", "-", "&New Category", "&Delete a Category",
-                           "&Rename a Category", "-", "&Print the Scrapbook", "-", "Design &Slideshow", "-",
-                           "E&xit"}));
+              QStringList({"&Add Images to Scrapbook", "-", "&New Category", "&Delete a Category", "&Rename a Category",
+                           "-", "&Print the Scrapbook", "-", "Design &Slideshow", "-", "E&xit"}));
     EXPECT_EQ(captions(form.Cleanup1),
-              QStringList({"Delete &Images Not on Disk", "Delete Empty &Categories", "Maintain &Removeable Media",
-                           "-", "Data Base Integrity", "Reorganize Data Base"}));
+              QStringList({"Delete &Images Not on Disk", "Delete Empty &Categories", "Maintain &Removeable Media", "-",
+                           "Data Base Integrity", "Reorganize Data Base"}));
     EXPECT_EQ(form.NewWindow1->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
     EXPECT_EQ(form.KeywordSearch1->shortcut(), QKeySequence(QStringLiteral("Ctrl+F")));
     EXPECT_EQ(form.windowItems.size(), 9);

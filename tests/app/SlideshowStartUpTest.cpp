@@ -29,8 +29,8 @@ const test::PrivateSessionBus privateSessionBus;
 const QString kWelcome = QStringLiteral(
     "Welcome to Glimmora. Since this is your first time here, we've prepared a slide show demonstration for you. "
     "Would you like to see it now?");
-const QString kHint = QStringLiteral(
-    "You can view the introduction any time by selecting \"Introducing Glimmora\" from the Help menu.");
+const QString kHint =
+    QStringLiteral("You can view the introduction any time by selecting \"Introducing Glimmora\" from the Help menu.");
 const QString kNotInstalled = QStringLiteral(
     "We regret we can't show you the introduction to Glimmora because Slidara is not installed on your computer. "
     "When you do install it, you can view the introduction any time by selecting \"Introducing Glimmora\" from "
@@ -58,9 +58,9 @@ protected:
 
     static void postToMainWindow(unsigned message)
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("Glimmora.MainWindow"), QStringLiteral("/MainWindow"), QStringLiteral("Glimmora.MainWindow"),
-            QStringLiteral("PostMessage"));
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(QStringLiteral("Glimmora.MainWindow"), QStringLiteral("/MainWindow"),
+                                           QStringLiteral("Glimmora.MainWindow"), QStringLiteral("PostMessage"));
         call << message;
         QDBusConnection::sessionBus().asyncCall(call);
     }

@@ -82,8 +82,7 @@ TEST_F(StartUp, SecondStartWithAnEmptyScrapbookAsksForImagesAgain)
 
 // A process holding a file with flock, the way a running store holds its work files.
 struct LockedFile {
-    explicit LockedFile(const fs::path& path)
-        : fd(::open(path.c_str(), O_CREAT | O_RDWR, 0600))
+    explicit LockedFile(const fs::path& path) : fd(::open(path.c_str(), O_CREAT | O_RDWR, 0600))
     {
         ::flock(fd, LOCK_EX);
     }

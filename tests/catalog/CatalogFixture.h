@@ -42,7 +42,11 @@ class RecordingView : public CategoryView {
 public:
     explicit RecordingView(TCategories& categories) : categories_(categories) {}
 
-    void beginAttach(TCategory& category) override { this->category = &category; ++attachSteps; }
+    void beginAttach(TCategory& category) override
+    {
+        this->category = &category;
+        ++attachSteps;
+    }
     void fillImages(const QList<TImageElement*>& records) override;
     void endAttach(bool acceptsDrops) override { acceptsDroppedFiles = acceptsDrops; }
     void setCaption(const QString& text) override { caption = text; }
@@ -71,10 +75,11 @@ private:
 // The four objects of a data directory, created in the program's order.
 struct Catalog {
     explicit Catalog(const std::filesystem::path& dir)
-        : base(qpath(dir / "Default")), memberships(base + ".cor"), categories(base + ".cat", memberships),
+        : base(qpath(dir / "Default")),
+          memberships(base + ".cor"),
+          categories(base + ".cat", memberships),
           images(base + ".idb", categories)
-    {
-    }
+    {}
     QString base;
     TCorrespondences memberships;
     TCategories categories;

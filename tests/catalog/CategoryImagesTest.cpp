@@ -104,8 +104,8 @@ TEST_F(CategoryImages, DeletingACategoryMovesLoneImagesToUnassigned)
     EXPECT_EQ(progress, (QList<int>{0, 50, 100, 100}));
     EXPECT_EQ(catalog.categories.FindOrAddCategory(QStringLiteral("pets"), true).first, nullptr);
     const std::int32_t unassigned = catalog.categories.UnassignedId();
-    EXPECT_EQ(catalog.memberships.pairs(),
-              (QList<Membership>{{category(catalog, "dogs").CategoryId, shared.IT_SeqNo}, {unassigned, alone.IT_SeqNo}}));
+    EXPECT_EQ(catalog.memberships.pairs(), (QList<Membership>{{category(catalog, "dogs").CategoryId, shared.IT_SeqNo},
+                                                              {unassigned, alone.IT_SeqNo}}));
     EXPECT_NE(catalog.images.ReadImage(alone.IT_SeqNo), nullptr);
     catalog.images.EndImagePass();
 }

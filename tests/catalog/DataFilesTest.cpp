@@ -57,9 +57,9 @@ TEST(CategoryFile, ReadsOtherWritersRecordsAndWritesTheLayout)
 {
     ScratchDir dir;
     const auto file = dir / "Default.cat";
-    writeFile(file, categoryRecord(0, "(UNASSIGNED)") + categoryRecord(3, "trees") +
-                        categoryRecord(7, "caf\xe9") + categoryRecord(9, std::string(40, 'x')).substr(0, 5) +
-                        std::string(10, '\x01')); // a short last record
+    writeFile(file, categoryRecord(0, "(UNASSIGNED)") + categoryRecord(3, "trees") + categoryRecord(7, "caf\xe9")
+                        + categoryRecord(9, std::string(40, 'x')).substr(0, 5)
+                        + std::string(10, '\x01')); // a short last record
     TCorrespondences memberships(qpath(dir / "Default.cor"));
     TCategories categories(qpath(file), memberships);
 

@@ -24,10 +24,19 @@ TEST(PictureTypeOf, TakesTheExtensionOfNamesPathsAndBareExtensions)
         const char* input;
         std::optional<int> type;
     } cases[] = {
-        {"JPG", 3},          {".Jpg", 3},          {"photo.JPG", 3},         {"bmp", 0},
-        {"/a/b/c.mov", 31},  {"clip.avi", 30},     {"x.tif", 29},            {"jpeg", std::nullopt},
-        {"tiff", std::nullopt}, {"a.jpe", std::nullopt}, {"/pics.jpg/readme", std::nullopt},
-        {"", std::nullopt},  {"archive.tar.gz", std::nullopt},
+        {"JPG", 3},
+        {".Jpg", 3},
+        {"photo.JPG", 3},
+        {"bmp", 0},
+        {"/a/b/c.mov", 31},
+        {"clip.avi", 30},
+        {"x.tif", 29},
+        {"jpeg", std::nullopt},
+        {"tiff", std::nullopt},
+        {"a.jpe", std::nullopt},
+        {"/pics.jpg/readme", std::nullopt},
+        {"", std::nullopt},
+        {"archive.tar.gz", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(PictureTypeOf(QString::fromUtf8(c.input)), c.type) << c.input;

@@ -95,7 +95,8 @@ TEST_F(ImageStore, SamePathWithBlanksFindsTheRecordAndEqualChecksumsAreToldApart
 
     loader.loaded.clear();
     for (const auto& file : {ab, ba, abx, aby}) {
-        const FindOrAddResult again = catalog.images.FindOrAddImage(QStringLiteral("  \t") + qpath(file) + "  ", loader);
+        const FindOrAddResult again =
+            catalog.images.FindOrAddImage(QStringLiteral("  \t") + qpath(file) + "  ", loader);
         ASSERT_TRUE(again.record);
         EXPECT_FALSE(again.added);
         EXPECT_EQ(again.record->IT_SeqNo, numbers[file.filename().string()]);

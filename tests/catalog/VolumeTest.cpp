@@ -47,13 +47,12 @@ TEST(SerialNumbers, ComeFromFileSystemUuids)
 
 TEST(MountTable, IsParsedAndTheLongestWholeComponentPrefixWins)
 {
-    const QByteArray mountInfo =
-        "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
-        "60 22 8:17 / /media/u/MY\\040STICK rw,nosuid shared:30 - vfat /dev/sdb1 rw,uid=1000\n"
-        "61 22 11:0 / /media/u/cd ro master:2 - iso9660 /dev/sr0 ro\n"
-        "62 22 0:45 / /home/u/net rw - nfs4 server:/export rw\n"
-        "63 22 0:30 / /tmp rw - tmpfs tmpfs rw\n"
-        "garbage line\n";
+    const QByteArray mountInfo = "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
+                                 "60 22 8:17 / /media/u/MY\\040STICK rw,nosuid shared:30 - vfat /dev/sdb1 rw,uid=1000\n"
+                                 "61 22 11:0 / /media/u/cd ro master:2 - iso9660 /dev/sr0 ro\n"
+                                 "62 22 0:45 / /home/u/net rw - nfs4 server:/export rw\n"
+                                 "63 22 0:30 / /tmp rw - tmpfs tmpfs rw\n"
+                                 "garbage line\n";
     const QList<MountEntry> mounts = parseMountInfo(mountInfo);
     ASSERT_EQ(mounts.size(), 5);
     EXPECT_EQ(mounts[1].mountPoint, QStringLiteral("/media/u/MY STICK"));
@@ -110,7 +109,8 @@ TEST_F(LoadErrors, AFileGoneFromAFixedDiskIsNoLongerOnDisk)
 {
     TImageElement record;
     record.IT_Path = qpath(dir / "gone.jpg");
-    const LoadErrorOutcome gone = HandleLoadError(record.IT_Path, &record, QStringLiteral("cannot open"), false, &disks);
+    const LoadErrorOutcome gone =
+        HandleLoadError(record.IT_Path, &record, QStringLiteral("cannot open"), false, &disks);
     EXPECT_EQ(gone.resultCode, 7);
     EXPECT_EQ(gone.errorText, QStringLiteral("File ") + record.IT_Path + QStringLiteral(" is no longer on disk."));
 

@@ -44,8 +44,8 @@ QByteArray item(std::int32_t seq, int type, std::uint32_t serial, bool removable
 {
     char length[2];
     qToLittleEndian<std::uint16_t>(std::uint16_t(bmp.size()), length);
-    return le32(std::uint32_t(seq)) + char(type) + le32(serial) + le32(std::uint32_t(PathChecksum(path))) +
-           char(removable) + shortString(path) + shortString(memo) + QByteArray(length, 2) + bmp + QByteArray(2, 0);
+    return le32(std::uint32_t(seq)) + char(type) + le32(serial) + le32(std::uint32_t(PathChecksum(path)))
+           + char(removable) + shortString(path) + shortString(memo) + QByteArray(length, 2) + bmp + QByteArray(2, 0);
 }
 
 QByteArray category(std::int32_t id, const QByteArray& name)
@@ -60,8 +60,8 @@ struct CliRun {
 
 CliRun runCli(const std::filesystem::path& data, const std::string& arguments)
 {
-    const std::string command = std::string("'") + GLIMMORA_BIN_DIR + "/glimmora-cli' --data '" + data.string() +
-                                "' " + arguments + " 2>&1";
+    const std::string command =
+        std::string("'") + GLIMMORA_BIN_DIR + "/glimmora-cli' --data '" + data.string() + "' " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     std::string output;
     char buffer[4096];
@@ -82,8 +82,8 @@ class CatalogCli : public ::testing::Test {
 protected:
     CatalogCli()
     {
-        writeFile(dir / "Default.cat", (category(0, "(unassigned)") + category(4, "trees") + category(9, "caf\xe9"))
-                                           .toStdString());
+        writeFile(dir / "Default.cat",
+                  (category(0, "(unassigned)") + category(4, "trees") + category(9, "caf\xe9")).toStdString());
         writeFile(dir / "Default.cor",
                   (le32(4) + le32(2) + le32(4) + le32(1) + le32(9) + le32(2) + le32(4) + le32(77) + QByteArray(3, 1))
                       .toStdString());

@@ -48,10 +48,7 @@ QJsonObject jsonOf(const CliRun& run)
     return QJsonDocument::fromJson(QByteArray::fromStdString(run.output)).object();
 }
 
-std::string quoted(const std::filesystem::path& path)
-{
-    return "'" + path.string() + "'";
-}
+std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 std::int32_t int32At(const std::string& bytes, std::size_t offset)
 {

@@ -66,8 +66,13 @@ TEST(FolderPaths, JoinCleanAndSplitBelowAnAnchor)
     const struct {
         const char* given;
         const char* selectable;
-    } paths[] = {{"/home/u/", "/home/u"}, {"//home//u/./x/..", "/home/u"}, {"/", "/"},
-                 {"  /srv/a  ", "/srv/a"}, {"", ""}, {"c:", ""}, {"home/u", ""}};
+    } paths[] = {{"/home/u/", "/home/u"},
+                 {"//home//u/./x/..", "/home/u"},
+                 {"/", "/"},
+                 {"  /srv/a  ", "/srv/a"},
+                 {"", ""},
+                 {"c:", ""},
+                 {"home/u", ""}};
     for (const auto& entry : paths)
         EXPECT_EQ(selectablePath(entry.given), entry.selectable) << entry.given;
 
@@ -81,29 +86,27 @@ TEST(FolderPaths, JoinCleanAndSplitBelowAnAnchor)
 
 TEST(UserVolumes, KeepRootAndRemovableMountsOnlyOncePerMountPointInOrder)
 {
-    const QByteArray mountInfo =
-        "22 28 0:21 / /proc rw - proc proc rw\n"
-        "28 1 254:0 / / rw - ext4 /dev/vda rw\n"
-        "30 28 8:17 / /media/u/STICK\\040TWO rw - vfat /dev/sdb1 rw\n"
-        "31 28 8:33 / /media/u/Card10 rw - exfat /dev/sdc1 rw\n"
-        "32 28 8:34 / /media/u/card9 rw - exfat /dev/sdc2 rw\n"
-        "33 28 0:40 / /home/u/remote rw - fuse.sshfs host:/ rw\n"
-        "34 28 0:41 / /mnt/backup rw - nfs4 nas:/backup rw\n"
-        "35 28 0:42 / /run/media/u/CD rw - iso9660 /dev/sr0 ro\n"
-        "36 28 0:43 / /var/lib/docker/overlay2/x/merged rw - overlay overlay rw\n"
-        "37 28 0:44 / /boot/efi rw - vfat /dev/vda1 rw\n"
-        "38 28 0:45 / /mnt/auto rw - autofs systemd-1 rw\n"
-        "39 28 8:49 / /mnt/backup rw - ext4 /dev/sdd1 rw\n"
-        "40 28 0:46 / /media rw - tmpfs tmpfs rw\n";
+    const QByteArray mountInfo = "22 28 0:21 / /proc rw - proc proc rw\n"
+                                 "28 1 254:0 / / rw - ext4 /dev/vda rw\n"
+                                 "30 28 8:17 / /media/u/STICK\\040TWO rw - vfat /dev/sdb1 rw\n"
+                                 "31 28 8:33 / /media/u/Card10 rw - exfat /dev/sdc1 rw\n"
+                                 "32 28 8:34 / /media/u/card9 rw - exfat /dev/sdc2 rw\n"
+                                 "33 28 0:40 / /home/u/remote rw - fuse.sshfs host:/ rw\n"
+                                 "34 28 0:41 / /mnt/backup rw - nfs4 nas:/backup rw\n"
+                                 "35 28 0:42 / /run/media/u/CD rw - iso9660 /dev/sr0 ro\n"
+                                 "36 28 0:43 / /var/lib/docker/overlay2/x/merged rw - overlay overlay rw\n"
+                                 "37 28 0:44 / /boot/efi rw - vfat /dev/vda1 rw\n"
+                                 "38 28 0:45 / /mnt/auto rw - autofs systemd-1 rw\n"
+                                 "39 28 8:49 / /mnt/backup rw - ext4 /dev/sdd1 rw\n"
+                                 "40 28 0:46 / /media rw - tmpfs tmpfs rw\n";
     const QList<MountEntry> volumes = userVolumes(parseMountInfo(mountInfo), QStringLiteral("/home/u"));
     QStringList mountPoints;
     for (const MountEntry& volume : volumes)
         mountPoints.append(volume.mountPoint);
     EXPECT_EQ(mountPoints, QStringList({"/", "/home/u/remote", "/media/u/card9", "/media/u/Card10",
                                         "/media/u/STICK TWO", "/mnt/backup", "/run/media/u/CD"}));
-    const auto backup = std::find_if(volumes.begin(), volumes.end(), [](const MountEntry& volume) {
-        return volume.mountPoint == "/mnt/backup";
-    });
+    const auto backup = std::find_if(volumes.begin(), volumes.end(),
+                                     [](const MountEntry& volume) { return volume.mountPoint == "/mnt/backup"; });
     EXPECT_EQ(backup->device, "/dev/sdd1") << "the later mount hides the earlier one";
 
     EXPECT_EQ(userVolumes(parseMountInfo(mountInfo), QStringLiteral("/")).size(), volumes.size() - 1)

@@ -43,8 +43,7 @@ bool waitUntil(const std::function<bool()>& condition)
 // mounts); removed again so that every test finds the home as it was.
 class HomeFolder {
 public:
-    explicit HomeFolder(const char* name)
-        : path_(fs::path(QDir::homePath().toStdString()) / name)
+    explicit HomeFolder(const char* name) : path_(fs::path(QDir::homePath().toStdString()) / name)
     {
         fs::create_directories(path_);
     }

@@ -193,7 +193,9 @@ protected:
     // outside it (a pixel out).
     static bool placedAt(const QImage& thumbnail, const QRect& frame)
     {
-        auto red = [&](int x, int y) { return qRed(thumbnail.pixel(x, y)) > 200 && qGreen(thumbnail.pixel(x, y)) < 60; };
+        auto red = [&](int x, int y) {
+            return qRed(thumbnail.pixel(x, y)) > 200 && qGreen(thumbnail.pixel(x, y)) < 60;
+        };
         auto white = [&](int x, int y) { return thumbnail.pixel(x, y) == qRgb(255, 255, 255); };
         const QRect inside = frame.adjusted(1, 1, -1, -1);
         const QRect outside = frame.adjusted(-1, -1, 1, 1);
@@ -237,8 +239,8 @@ TEST_F(MovieLoading, AviWithoutVideoIsAnAudioFile)
     if (!test::missingTool(QStringLiteral("ffmpeg")).isEmpty())
         GTEST_SKIP() << "ffmpeg is not installed";
     const QString path = test::qPath(scratch_ / "sound.avi");
-    const QString failure = test::runCommand(
-        QStringLiteral("ffmpeg -v error -f lavfi -i sine=d=0.5 -c:a pcm_s16le -y %1").arg(path));
+    const QString failure =
+        test::runCommand(QStringLiteral("ffmpeg -v error -f lavfi -i sine=d=0.5 -c:a pcm_s16le -y %1").arg(path));
     ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
     EXPECT_EQ(loader_.LoadThumbnail(path, loaded_, nullptr, true, errorText_), kLoadFailed);
     EXPECT_EQ(errorText_.toStdString(), "Audio file--unsupported");

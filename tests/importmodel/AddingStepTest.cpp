@@ -101,10 +101,8 @@ TEST_F(AddingStep, TheSameDirectoryTwiceClashesTheSecondTime)
     // Named after their directory, they meet the same category again.
     const fs::path other = scratch_ / "beach";
     writePicture(other / "sand.png");
-    EXPECT_EQ(import(other, CategoryAssignment::DirectoryNames, "")->Counters(),
-              (ImportCounters{1, 0, 0, 0}));
-    EXPECT_EQ(import(other, CategoryAssignment::DirectoryNames, "")->Counters(),
-              (ImportCounters{0, 0, 0, 1}));
+    EXPECT_EQ(import(other, CategoryAssignment::DirectoryNames, "")->Counters(), (ImportCounters{1, 0, 0, 0}));
+    EXPECT_EQ(import(other, CategoryAssignment::DirectoryNames, "")->Counters(), (ImportCounters{0, 0, 0, 1}));
     EXPECT_EQ(categoriesOf("sand.png"), QStringList{"beach"});
 }
 

@@ -43,8 +43,8 @@ void writeSamples(const fs::path& directory)
     fs::create_directories(directory);
     const QImage picture = test::quadrantPicture(97, 61, test::kColourQuadrants);
     for (const char* format : {"png", "jpg", "bmp", "ppm", "tif"})
-        ASSERT_TRUE(picture.convertToFormat(QImage::Format_RGB32)
-                        .save(qpath(directory / ("q." + std::string(format)))));
+        ASSERT_TRUE(
+            picture.convertToFormat(QImage::Format_RGB32).save(qpath(directory / ("q." + std::string(format)))));
     test::writeBytes(directory / "drawing.wmf", test::wmfBytes(picture));
     test::writeBytes(directory / "metafile.emf", test::emfBytes(picture));
     test::writeFile(directory / "broken.gif", "GIF89a but nothing more");
@@ -89,8 +89,8 @@ struct Import {
         search.Run();
         AddingOptions options;
         options.decoders = std::move(settings);
-        step = std::make_unique<TAddingStep>(catalog.images, catalog.categories, loader,
-                                             search.TakeLoadList(), options);
+        step =
+            std::make_unique<TAddingStep>(catalog.images, catalog.categories, loader, search.TakeLoadList(), options);
         step->Run();
     }
     test::Catalog catalog;
@@ -118,8 +118,7 @@ TEST(DecodePool, AnImportWritesTheSameRecordsWithOrWithoutDecoderProcesses)
     EXPECT_EQ(pooled.itemKeysInFileOrder, alone.itemKeysInFileOrder);
     for (const QByteArray& key : alone.items.keys())
         EXPECT_EQ(pooled.items.value(key).value, alone.items.value(key).value) << key.toStdString();
-    EXPECT_EQ(test::readFile(scratch / "pooled" / "Default.cor"),
-              test::readFile(scratch / "alone" / "Default.cor"));
+    EXPECT_EQ(test::readFile(scratch / "pooled" / "Default.cor"), test::readFile(scratch / "alone" / "Default.cor"));
 }
 
 class FailingDecoders : public testing::Test {
@@ -147,8 +146,7 @@ TEST_F(FailingDecoders, ACrashCostsOnlyItsFile)
     const QStringList& lines = run.step->ErrorLines();
     for (int i : {0, 2}) {
         EXPECT_TRUE(lines.at(i).contains("crash-me")) << lines.at(i).toStdString();
-        EXPECT_EQ(lines.at(i + 1),
-                  "  The picture decoder stopped on this file (signal 11, Segmentation fault).");
+        EXPECT_EQ(lines.at(i + 1), "  The picture decoder stopped on this file (signal 11, Segmentation fault).");
     }
     EXPECT_TRUE(inProcess_.loaded.isEmpty()); // the other files all came from the decoders
 }
@@ -162,8 +160,8 @@ TEST_F(FailingDecoders, AHangCostsOnlyItsFile)
     EXPECT_EQ(run.step->Counters().loaded, 6);
     EXPECT_EQ(run.step->ErrorLines(),
               (QStringList{qpath(pictures_ / "hang-me.png"),
-                           "  The picture decoder took longer than 2 seconds on this file and was stopped.",
-                           " ", "Total load errors = 1"}));
+                           "  The picture decoder took longer than 2 seconds on this file and was stopped.", " ",
+                           "Total load errors = 1"}));
 }
 
 TEST_F(FailingDecoders, AnAbsentDiskIsLoadedAgainHereToBeExplained)
@@ -198,8 +196,8 @@ TEST(DecoderProtocol, RefusesRepliesThatDoNotFollowTheLayout)
     QByteArray hugeWidth = good;
     hugeWidth[12 + 4] = char(0x7F); // the width's low bytes
     hugeWidth[12 + 7] = char(0x7F);
-    for (const QByteArray& bad : {good.left(good.size() - 1), good + 'x', QByteArray(3, 0), hugeWidth,
-                                  QByteArray::fromHex("01000000ffffffff")})
+    for (const QByteArray& bad :
+         {good.left(good.size() - 1), good + 'x', QByteArray(3, 0), hugeWidth, QByteArray::fromHex("01000000ffffffff")})
         EXPECT_FALSE(decoder_protocol::decodeReply(bad)) << bad.toHex().left(40).toStdString();
 
     QByteArray stream = decoder_protocol::frame("abc") + decoder_protocol::frame("de").left(5);

@@ -75,8 +75,7 @@ TEST(FileSearch, FindsSubdirectoryFilesBeforeTheParentsLaterFiles)
 TEST(FileSearch, TakesOnlyTheExtensionsOfThePictureTable)
 {
     test::ScratchDir scratch;
-    for (const char* name :
-         {"a.JPG", "a.jpeg", "bmp", "photo.", "notes.txt", "scan.Tif", "clip.mov", "x.jpg.bak"})
+    for (const char* name : {"a.JPG", "a.jpeg", "bmp", "photo.", "notes.txt", "scan.Tif", "clip.mov", "x.jpg.bak"})
         touch(scratch / name);
     QStringList names;
     for (const QString& path : paths(search(chosen(scratch.path()))))
@@ -141,8 +140,8 @@ TEST(FileSearch, NeverFollowsLinksToFoldersButTakesLinksToPictures)
 
     QStringList found = paths(search(chosen(root)));
     found.sort();
-    EXPECT_EQ(found, (QStringList{qpath(root / "a" / "real.jpg"), qpath(root / "alias.jpg"),
-                                  qpath(root / "dangling.jpg")}));
+    EXPECT_EQ(found,
+              (QStringList{qpath(root / "a" / "real.jpg"), qpath(root / "alias.jpg"), qpath(root / "dangling.jpg")}));
 }
 
 TEST(FileSearch, NeverSearchesFoldersOnPseudoFileSystems)

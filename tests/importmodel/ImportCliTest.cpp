@@ -29,8 +29,8 @@ CliRun runCli(const fs::path& data, const std::string& arguments)
 {
     test::ScratchDir scratch;
     const fs::path errors = scratch / "stderr";
-    const std::string command = std::string("'") + GLIMMORA_BIN_DIR + "/glimmora-cli' --data '" +
-                                data.string() + "' " + arguments + " 2>'" + errors.string() + "'";
+    const std::string command = std::string("'") + GLIMMORA_BIN_DIR + "/glimmora-cli' --data '" + data.string() + "' "
+                                + arguments + " 2>'" + errors.string() + "'";
     FILE* pipe = popen(command.c_str(), "r");
     std::string output;
     char buffer[4096];
@@ -94,14 +94,11 @@ QStringList writeEveryType(const fs::path& directory, const fs::path& work)
     fs::create_directories(directory);
     QStringList missing;
     for (const TypeFile& type : kTypes) {
-        const QImage colour =
-            test::quadrantPicture(type.size.width(), type.size.height(), test::kColourQuadrants);
-        const QImage bilevel =
-            test::quadrantPicture(type.size.width(), type.size.height(), test::kBilevelQuadrants);
+        const QImage colour = test::quadrantPicture(type.size.width(), type.size.height(), test::kColourQuadrants);
+        const QImage bilevel = test::quadrantPicture(type.size.width(), type.size.height(), test::kBilevelQuadrants);
         const fs::path out = directory / (std::string("picture.") + type.extension);
         if (type.writer) {
-            const bool bilevelType =
-                std::string(type.extension) == "cut" || std::string(type.extension) == "msp";
+            const bool bilevelType = std::string(type.extension) == "cut" || std::string(type.extension) == "msp";
             test::writeBytes(out, type.writer(bilevelType ? bilevel : colour));
             continue;
         }
@@ -169,12 +166,12 @@ TEST(ImportCommand, ImportsEveryPictureTypeIntoCategoriesNamedAfterItsDirectorie
     const CliRun first = runCli(data, "import '" + pictures.string() + "' --dir-names");
     EXPECT_EQ(first.status, 0) << first.output << first.errors;
     const std::string expectedCounters =
-        std::to_string(made) + " New images were added to the scrapbook.\n" +
-        "0 Images were bypassed because they already appear in the scrapbook in one or more other "
-        "categories.\n"
-        "0 Images were moved from the (unassigned) category to new categories.\n"
-        "0 Images already appeared in the selected destination categories prior to the load.\n\n \n"
-        "Total load errors = 0\n";
+        std::to_string(made) + " New images were added to the scrapbook.\n"
+        + "0 Images were bypassed because they already appear in the scrapbook in one or more other "
+          "categories.\n"
+          "0 Images were moved from the (unassigned) category to new categories.\n"
+          "0 Images already appeared in the selected destination categories prior to the load.\n\n \n"
+          "Total load errors = 0\n";
     EXPECT_EQ(first.output, expectedCounters);
 
     const test::StoreFile store = test::readStoreFile(data / "Default.idb");
@@ -201,13 +198,13 @@ TEST(ImportCommand, ImportsEveryPictureTypeIntoCategoriesNamedAfterItsDirectorie
     // Every image is in the one category named after the directory.
     const QByteArray categories = QByteArray::fromStdString(test::readFile(data / "Default.cat"));
     ASSERT_EQ(categories.size(), 2 * 32);
-    EXPECT_EQ(categories.mid(32 + 4, 1 + 10), QByteArray("\x0a" "every type"));
+    EXPECT_EQ(categories.mid(32 + 4, 1 + 10), QByteArray("\x0a"
+                                                         "every type"));
     EXPECT_EQ(test::readFile(data / "Default.cor").size(), std::size_t(8 * made));
 
     const CliRun again = runCli(data, "import '" + pictures.string() + "' --dir-names");
     EXPECT_EQ(again.status, 0);
-    EXPECT_NE(again.output.find(std::to_string(made) + " Images already appeared"), std::string::npos)
-        << again.output;
+    EXPECT_NE(again.output.find(std::to_string(made) + " Images already appeared"), std::string::npos) << again.output;
     if (!missing.isEmpty())
         GTEST_SKIP() << "not made, a tool is missing: " << missing.join(", ").toStdString();
 }
@@ -232,8 +229,8 @@ TEST(ImportCommand, ReportsDamagedPicturesAndEmptyOrMissingDirectories)
     EXPECT_NE(empty.errors.find("No image files were found in the selected directories."), std::string::npos);
 
     EXPECT_EQ(runCli(data, "import '" + (scratch / "absent").string() + "'").status, 1);
-    for (const char* usage : {"import", "import a b", "import a --category x --dir-names",
-                              "import a --category", "import a --recursive"})
+    for (const char* usage :
+         {"import", "import a b", "import a --category x --dir-names", "import a --category", "import a --recursive"})
         EXPECT_EQ(runCli(data, usage).status, 2) << usage;
 }
 

@@ -128,8 +128,11 @@ struct ImportOptions {
 class ImportWindows : public testing::Test {
 protected:
     ImportWindows()
-        : memberships_(dataFile(".cor")), categories_(dataFile(".cat"), memberships_), disks_(dataFile(".rmv")),
-          images_(dataFile(".idb"), categories_), loader_(&disks_)
+        : memberships_(dataFile(".cor")),
+          categories_(dataFile(".cat"), memberships_),
+          disks_(dataFile(".rmv")),
+          images_(dataFile(".idb"), categories_),
+          loader_(&disks_)
     {
         disks_.Load();
     }
@@ -303,7 +306,7 @@ TEST_F(ImportWindows, TheSameDirectoryTwiceIsClashedTheSecondTime)
     }
     EXPECT_EQ(storedImages(), 6);
     EXPECT_EQ(messages_.beeps().count(MessageBeep::Information), 4); // the summary's sound
-    EXPECT_TRUE(disks_.isEmpty()); // pictures on a fixed disk register no disk
+    EXPECT_TRUE(disks_.isEmpty());                                   // pictures on a fixed disk register no disk
 }
 
 TEST_F(ImportWindows, PicturesKnownOnlyUnassignedMoveToTheNamedCategory)

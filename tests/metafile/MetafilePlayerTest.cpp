@@ -47,7 +47,8 @@ QImage quadrantImage(int side)
 }
 
 // Four filled rectangles covering a 200 × 200 logical square, without outlines.
-template <typename Writer> void addQuadrantRects(Writer& w, int origin = 0)
+template <typename Writer>
+void addQuadrantRects(Writer& w, int origin = 0)
 {
     const QColor colors[] = {red, green, blue, yellow};
     for (int i = 0; i < 4; ++i) {
@@ -147,7 +148,7 @@ struct OrientationCase {
     MetafileKind kind;
 };
 
-class Orientation : public testing::TestWithParam<OrientationCase> { };
+class Orientation : public testing::TestWithParam<OrientationCase> {};
 
 TEST_P(Orientation, RedTopLeftGreenTopRightBlueBottomLeftYellowBottomRight)
 {
@@ -206,9 +207,8 @@ TEST(MetafilePlayer, ProbeTellsTheKindByContent)
     EXPECT_EQ(MetafilePlayer::probe(wmfRectangles()), MetafileKind::Wmf);
     EXPECT_EQ(MetafilePlayer::probe(wmfWithoutPlaceableHeader()), MetafileKind::Wmf);
     EXPECT_EQ(MetafilePlayer::probe(emfRectangles()), MetafileKind::Emf);
-    EXPECT_EQ(
-        MetafilePlayer::probe(QByteArray("\x89PNG\r\n\x1a\n0000000000000000000000000000000000000000", 48)),
-        MetafileKind::None);
+    EXPECT_EQ(MetafilePlayer::probe(QByteArray("\x89PNG\r\n\x1a\n0000000000000000000000000000000000000000", 48)),
+              MetafileKind::None);
     EXPECT_EQ(MetafilePlayer::probe(QByteArray()), MetafileKind::None);
     EXPECT_EQ(MetafilePlayer::probe(wmfRectangles().left(10)), MetafileKind::None);
 }
@@ -218,9 +218,9 @@ TEST(MetafilePlayer, WmfObjectsTakeTheLowestFreeSlot)
 {
     WmfWriter w(QRect(0, 0, 100, 100), 96);
     w.createPen(Qt::black, 0, PenNull).selectObject(0); // slot 0
-    w.createBrush(red); // slot 1
-    w.createBrush(blue); // slot 2
-    w.deleteObject(1).createBrush(green); // slot 1 again
+    w.createBrush(red);                                 // slot 1
+    w.createBrush(blue);                                // slot 2
+    w.deleteObject(1).createBrush(green);               // slot 1 again
     w.selectObject(1).rectangle(0, 0, 50, 100).selectObject(2).rectangle(50, 0, 100, 100);
     const QImage image = MetafilePlayer(w.finish()).render(QSize(100, 100));
     EXPECT_EQ(at(image, 0.25, 0.5), green);
@@ -232,7 +232,7 @@ TEST(MetafilePlayer, RestoreDcBringsBackTheSavedBrushAndClip)
     EmfWriter w = emfOfSquare();
     w.selectObject(emf::stockObjectFlag | emf::NullPen).createBrush(1, red).selectObject(1);
     w.saveDC().createBrush(2, blue).selectObject(2).intersectClipRect(0, 0, 100, 200);
-    w.rectangle(0, 0, 200, 100); // blue, clipped to the left half
+    w.rectangle(0, 0, 200, 100);               // blue, clipped to the left half
     w.restoreDC().rectangle(0, 100, 200, 200); // red, unclipped
     const QImage image = MetafilePlayer(w.finish()).render(QSize(200, 200));
     EXPECT_EQ(at(image, 0.25, 0.25), blue);

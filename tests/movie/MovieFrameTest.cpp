@@ -22,7 +22,7 @@ protected:
         dir_ = std::make_unique<test::ScratchDir>();
         makeMovie("320x240.avi", "320x240", "-c:v mjpeg -q:v 2");
         makeMovie("100x200.avi", "100x200", "-c:v mpeg4 -q:v 2");
-        makeMovie("narrow.avi", "34x18", "-c:v mjpeg -q:v 2"); // rows shorter than swscale's blocks
+        makeMovie("narrow.avi", "34x18", "-c:v mjpeg -q:v 2");       // rows shorter than swscale's blocks
         makeMovie("square.mov", "64x64", "-c:v mpeg4 -q:v 2 -bf 2"); // frames stored out of display order
         makeMovie("wide-pixels.mov", "320x240", "-c:v mpeg4 -q:v 2", "setsar=2,");
         ffmpeg("-f lavfi -i sine=d=1 -c:a pcm_s16le " + quoted("audio-only.avi"));
@@ -74,10 +74,8 @@ TEST_F(MovieFrame, FirstFrameAtNaturalSize)
         MovieContainer container;
         QSize size;
     } cases[] = {
-        {"320x240.avi", MovieContainer::Avi, {320, 240}},
-        {"100x200.avi", MovieContainer::Avi, {100, 200}},
-        {"narrow.avi", MovieContainer::Avi, {34, 18}},
-        {"square.mov", MovieContainer::Mov, {64, 64}},
+        {"320x240.avi", MovieContainer::Avi, {320, 240}},     {"100x200.avi", MovieContainer::Avi, {100, 200}},
+        {"narrow.avi", MovieContainer::Avi, {34, 18}},        {"square.mov", MovieContainer::Mov, {64, 64}},
         {"wide-pixels.mov", MovieContainer::Mov, {640, 240}}, // 2:1 pixels shown as a player shows them
     };
     for (const auto& c : cases) {
@@ -114,8 +112,7 @@ TEST_F(MovieFrame, AviFailuresCarryTheProgramsTexts)
     EXPECT_EQ(errorOf("unknown-codec.avi", MovieContainer::Avi), "Error on frame open");
     EXPECT_EQ(errorOf("no-frames.avi", MovieContainer::Avi), "Error on AVIBegin");
     const std::string noise = errorOf("noise.avi", MovieContainer::Avi);
-    EXPECT_TRUE(noise == "Error on AVIBegin" || noise == "Unable to open AVI file" || noise == "(no error)")
-        << noise;
+    EXPECT_TRUE(noise == "Error on AVIBegin" || noise == "Unable to open AVI file" || noise == "(no error)") << noise;
 }
 
 TEST_F(MovieFrame, MovFailuresCarryTheDecodersText)

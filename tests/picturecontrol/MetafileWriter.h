@@ -81,12 +81,7 @@ class WmfWriter {
 public:
     // With a placeable header when bounds is given (logical units, unitsPerInch per inch).
     WmfWriter() = default;
-    WmfWriter(const QRect& bounds, uint16_t unitsPerInch)
-        : placeable_(true)
-        , bounds_(bounds)
-        , inch_(unitsPerInch)
-    {
-    }
+    WmfWriter(const QRect& bounds, uint16_t unitsPerInch) : placeable_(true), bounds_(bounds), inch_(unitsPerInch) {}
 
     // A record of 16-bit parameter words, as stored (last-to-first where GDI orders them so).
     WmfWriter& record(uint16_t function, std::initializer_list<int> words, const QByteArray& tail = {})
@@ -156,10 +151,7 @@ public:
     {
         return record(wmf::IntersectClipRect, {bottom, right, top, left});
     }
-    WmfWriter& setTextColor(const QColor& color)
-    {
-        return raw(wmf::SetTextColor, LeBytes().color(color).bytes());
-    }
+    WmfWriter& setTextColor(const QColor& color) { return raw(wmf::SetTextColor, LeBytes().color(color).bytes()); }
     WmfWriter& setBkMode(int mode) { return record(wmf::SetBkMode, {mode}); }
     WmfWriter& textOut(int x, int y, const QByteArray& text)
     {
@@ -168,8 +160,7 @@ public:
         return raw(wmf::TextOut, p.bytes());
     }
     // StretchDIBits of a whole bitmap into the destination rectangle.
-    WmfWriter& stretchDib(const QRect& dest, const QImage& image, bool bottomUp = true,
-                          uint32_t rop = RopSrcCopy)
+    WmfWriter& stretchDib(const QRect& dest, const QImage& image, bool bottomUp = true, uint32_t rop = RopSrcCopy)
     {
         LeBytes p;
         p.u32(rop).u16(DibRgbColors).i16(image.height()).i16(image.width()).i16(0).i16(0);
@@ -190,19 +181,14 @@ public:
         if (placeable_) {
             LeBytes head;
             head.u32(wmf::placeableKey).u16(0).i16(bounds_.left()).i16(bounds_.top());
-            head.i16(bounds_.left() + bounds_.width())
-                .i16(bounds_.top() + bounds_.height())
-                .u16(inch_)
-                .u32(0);
+            head.i16(bounds_.left() + bounds_.width()).i16(bounds_.top() + bounds_.height()).u16(inch_).u32(0);
             uint16_t checksum = 0;
             for (qsizetype i = 0; i + 1 < head.size(); i += 2)
-                checksum
-                    ^= static_cast<uint8_t>(head.bytes()[i]) | static_cast<uint8_t>(head.bytes()[i + 1]) << 8;
+                checksum ^= static_cast<uint8_t>(head.bytes()[i]) | static_cast<uint8_t>(head.bytes()[i + 1]) << 8;
             out.raw(head.u16(checksum).bytes());
         }
         const QByteArray eof = LeBytes().u32(3).u16(wmf::Eof).bytes();
-        const uint32_t words
-            = static_cast<uint32_t>((wmf::standardHeaderBytes + records_.size() + eof.size()) / 2);
+        const uint32_t words = static_cast<uint32_t>((wmf::standardHeaderBytes + records_.size() + eof.size()) / 2);
         out.u16(wmf::typeDisk).u16(wmf::standardHeaderWords).u16(wmf::version300).u32(words);
         out.u16(objects_).u32(std::max<uint32_t>(maxRecordWords_, 3)).u16(0);
         return out.raw(records_.bytes()).raw(eof).bytes();
@@ -222,11 +208,10 @@ public:
     // frame: the picture frame in hundredths of a millimetre; the reference device has
     // devicePixels pixels on deviceMm millimetres.
     explicit EmfWriter(const QRect& frame, QSize devicePixels = {1000, 1000}, QSize deviceMm = {250, 250})
-        : frame_(frame)
-        , devicePixels_(devicePixels)
-        , deviceMm_(deviceMm)
-    {
-    }
+        : frame_(frame),
+          devicePixels_(devicePixels),
+          deviceMm_(deviceMm)
+    {}
 
     // A record with the given parameter bytes (padded to a multiple of four).
     EmfWriter& raw(uint32_t type, const QByteArray& params)
@@ -271,8 +256,7 @@ public:
     }
     EmfWriter& setWorldTransform(float m11, float m12, float m21, float m22, float dx, float dy)
     {
-        return raw(emf::SetWorldTransform,
-                   LeBytes().f32(m11).f32(m12).f32(m21).f32(m22).f32(dx).f32(dy).bytes());
+        return raw(emf::SetWorldTransform, LeBytes().f32(m11).f32(m12).f32(m21).f32(m22).f32(dx).f32(dy).bytes());
     }
     EmfWriter& polygon16(const std::vector<QPoint>& points, uint32_t type = emf::Polygon16)
     {
@@ -298,8 +282,7 @@ public:
         return raw(emf::ExtTextOutW, p.bytes());
     }
     // StretchDIBits of a whole bitmap into the destination rectangle.
-    EmfWriter& stretchDiBits(const QRect& dest, const QImage& image, bool bottomUp = true,
-                             uint32_t rop = RopSrcCopy)
+    EmfWriter& stretchDiBits(const QRect& dest, const QImage& image, bool bottomUp = true, uint32_t rop = RopSrcCopy)
     {
         const QByteArray dib = packedDib(image, bottomUp);
         constexpr uint32_t fixedBytes = 80;
@@ -307,10 +290,7 @@ public:
         LeBytes p;
         p.i32(dest.left()).i32(dest.top()).i32(dest.right()).i32(dest.bottom());
         p.i32(dest.x()).i32(dest.y()).i32(0).i32(0).i32(image.width()).i32(image.height());
-        p.u32(fixedBytes)
-            .u32(bmiBytes)
-            .u32(fixedBytes + bmiBytes)
-            .u32(static_cast<uint32_t>(dib.size() - bmiBytes));
+        p.u32(fixedBytes).u32(bmiBytes).u32(fixedBytes + bmiBytes).u32(static_cast<uint32_t>(dib.size() - bmiBytes));
         p.u32(DibRgbColors).u32(rop).i32(dest.width()).i32(dest.height());
         p.raw(dib);
         return raw(emf::StretchDiBits, p.bytes());
@@ -322,8 +302,7 @@ public:
         const QByteArray eof = LeBytes().u32(emf::Eof).u32(20).u32(0).u32(16).u32(20).bytes();
         LeBytes out;
         out.u32(emf::Header).u32(headerBytes);
-        const auto px
-            = [&](int hundredthsMm, int pixels, int mm) { return hundredthsMm * pixels / (mm * 100); };
+        const auto px = [&](int hundredthsMm, int pixels, int mm) { return hundredthsMm * pixels / (mm * 100); };
         out.i32(px(frame_.left(), devicePixels_.width(), deviceMm_.width()));
         out.i32(px(frame_.top(), devicePixels_.height(), deviceMm_.height()));
         out.i32(px(frame_.left() + frame_.width(), devicePixels_.width(), deviceMm_.width()) - 1);
@@ -335,11 +314,8 @@ public:
         out.u32(emf::signature).u32(0x10000);
         out.u32(static_cast<uint32_t>(headerBytes + records_.size() + eof.size())).u32(count_ + 2);
         out.u16(static_cast<uint16_t>(handles_)).u16(0).u32(0).u32(0).u32(0);
-        out.i32(devicePixels_.width())
-            .i32(devicePixels_.height())
-            .i32(deviceMm_.width())
-            .i32(deviceMm_.height());
-        out.u32(0).u32(0).u32(0); // pixel format, OpenGL
+        out.i32(devicePixels_.width()).i32(devicePixels_.height()).i32(deviceMm_.width()).i32(deviceMm_.height());
+        out.u32(0).u32(0).u32(0);                                         // pixel format, OpenGL
         out.i32(deviceMm_.width() * 1000).i32(deviceMm_.height() * 1000); // micrometres
         return out.raw(records_.bytes()).raw(eof).bytes();
     }

@@ -64,7 +64,8 @@ QByteArray hugeJpeg()
 // A valid PNG header (with its checksum) for 30,000 × 20,000 RGBA pixels and no data.
 QByteArray hugePng()
 {
-    QByteArray png = encoded(test::quadrantPicture(16, 16, test::kColourQuadrants).convertToFormat(QImage::Format_ARGB32), "PNG");
+    QByteArray png =
+        encoded(test::quadrantPicture(16, 16, test::kColourQuadrants).convertToFormat(QImage::Format_ARGB32), "PNG");
     putBig32(png, 16, 30000);
     putBig32(png, 20, 20000);
     putBig32(png, 29, crc32(png.mid(12, 17)));
@@ -104,7 +105,11 @@ QByteArray hugeSunRaster()
 QByteArray jpegTurnedClockwise(const QImage& picture)
 {
     const QByteArray jpeg = encoded(picture, "JPEG");
-    QByteArray tiff("II*\0\x08\0\0\0" "\x01\0" "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0" "\0\0\0\0", 26);
+    QByteArray tiff("II*\0\x08\0\0\0"
+                    "\x01\0"
+                    "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0"
+                    "\0\0\0\0",
+                    26);
     const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
     QByteArray app1("\xFF\xE1\0\0", 4);
     putBig16(app1, 2, int(exif.size()) + 2);
@@ -195,9 +200,9 @@ TEST_F(PictureControlErrors, HugeJpegIsThumbnailedFromItsScaledDecodeButRefusedA
 TEST_F(PictureControlErrors, HugeHeadersOfOtherDecodersAreRefusedWithoutDecoding)
 {
     const std::pair<const char*, QByteArray> cases[] = {
-        {"huge.png", hugePng()},        // Qt
-        {"huge.pcx", hugePcx()},        // FFmpeg
-        {"huge.ras", hugeSunRaster()},  // ImageMagick
+        {"huge.png", hugePng()},       // Qt
+        {"huge.pcx", hugePcx()},       // FFmpeg
+        {"huge.ras", hugeSunRaster()}, // ImageMagick
     };
     for (const auto& [name, bytes] : cases) {
         const QString path = file(name, bytes);
@@ -228,7 +233,8 @@ TEST_F(PictureControlErrors, TransparentPartsTakeTheBackColour)
 
 TEST_F(PictureControlErrors, JpegOrientationTagTurnsThePictureAtFullSizeAndAsThumbnail)
 {
-    const QString path = file("upright.jpg", jpegTurnedClockwise(test::quadrantPicture(74, 46, test::kColourQuadrants)));
+    const QString path =
+        file("upright.jpg", jpegTurnedClockwise(test::quadrantPicture(74, 46, test::kColourQuadrants)));
     const Quadrants turned{test::kColourQuadrants[2], test::kColourQuadrants[0], test::kColourQuadrants[3],
                            test::kColourQuadrants[1]};
     TGvboxCtrl control;
@@ -248,9 +254,9 @@ TEST(ThumbnailSize, FitsTheLongerSideAndKeepsSmallPictures)
         QSize thumbnail;
     };
     const Case cases[] = {
-        {{320, 240}, {60, 45}}, {{100, 200}, {30, 60}}, {{200, 200}, {60, 60}},  {{4000, 3000}, {60, 45}},
-        {{30000, 1}, {60, 1}},  {{1, 30000}, {1, 60}},  {{40, 30}, {40, 30}},    {{60, 60}, {60, 60}},
-        {{61, 60}, {60, 59}},
+        {{320, 240}, {60, 45}},   {{100, 200}, {30, 60}}, {{200, 200}, {60, 60}},
+        {{4000, 3000}, {60, 45}}, {{30000, 1}, {60, 1}},  {{1, 30000}, {1, 60}},
+        {{40, 30}, {40, 30}},     {{60, 60}, {60, 60}},   {{61, 60}, {60, 59}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(thumbnailSizeFor(c.picture, 60), c.thumbnail) << c.picture.width() << "x" << c.picture.height();

@@ -26,9 +26,9 @@ struct DecodeCase {
     const char* name;
     const char* extension;
     Source source;
-    const char* command = nullptr;            // "{in}" and "{out}" are replaced by the paths
+    const char* command = nullptr; // "{in}" and "{out}" are replaced by the paths
     QByteArray (*writer)(const QImage&) = nullptr;
-    QSize size = kSourceSize;                 // the decoded size
+    QSize size = kSourceSize; // the decoded size
     QSize sourceSize = kSourceSize;
     Quadrants expected = test::kColourQuadrants;
     int tolerance = 24;
@@ -119,8 +119,8 @@ const DecodeCase kCases[] = {
     {"wmf", "wmf", Source::Colour, nullptr, test::wmfBytes},
     {"emf", "emf", Source::Colour, nullptr, test::emfBytes, QSize(96, 48)},
     {"ico", "ico", Source::Colour, "convert {in} ICO:{out}"},
-    {"ico_largest_of_three_sizes", "ico", Source::Colour,
-     "convert {in} -define icon:auto-resize=16,48,32 ICO:{out}", nullptr, QSize(48, 48)},
+    {"ico_largest_of_three_sizes", "ico", Source::Colour, "convert {in} -define icon:auto-resize=16,48,32 ICO:{out}",
+     nullptr, QSize(48, 48)},
     {"cur", "cur", Source::Colour, "convert {in} CUR:{out}"},
     {"jpg", "jpg", Source::Colour, "cjpeg -quality 95 {in} > {out}", nullptr, kSourceSize, kSourceSize,
      test::kColourQuadrants, 40},

@@ -131,12 +131,12 @@ QByteArray pbmBytes(const QImage& picture)
 QByteArray wpgBytes(const QImage& picture)
 {
     QByteArray bytes("\xFFWPC", 4);
-    putLittle32(bytes, 16);                      // data offset
-    bytes.append("\x01\x16\x01\x00", 4);         // product, file type, version 1.0
-    bytes.append(QByteArray(4, '\0'));           // not encrypted, reserved
+    putLittle32(bytes, 16);              // data offset
+    bytes.append("\x01\x16\x01\x00", 4); // product, file type, version 1.0
+    bytes.append(QByteArray(4, '\0'));   // not encrypted, reserved
 
     QByteArray start("\x01\x00", 2);
-    putLittle16(start, picture.width() * 16);   // size in 1/1200 inch
+    putLittle16(start, picture.width() * 16); // size in 1/1200 inch
     putLittle16(start, picture.height() * 16);
     bytes += wpgRecord(0x0F, start);
 
@@ -204,10 +204,12 @@ QByteArray pictorBytes(const QImage& picture)
     putLittle16(bytes, 0x1234);
     putLittle16(bytes, picture.width());
     putLittle16(bytes, picture.height());
-    putLittle32(bytes, 0);          // position on the screen
-    bytes.append(char(0x08));       // one plane of 8 bits
-    bytes.append("\xFF" "L", 2);    // palette follows; VGA 320 × 200 × 256
-    putLittle16(bytes, 5);          // VGA palette of 6-bit components
+    putLittle32(bytes, 0);    // position on the screen
+    bytes.append(char(0x08)); // one plane of 8 bits
+    bytes.append("\xFF"
+                 "L",
+                 2);       // palette follows; VGA 320 × 200 × 256
+    putLittle16(bytes, 5); // VGA palette of 6-bit components
     putLittle16(bytes, 768);
     QByteArray palette(768, '\0');
     for (int i = 0; i < picture.colorCount(); ++i) {
@@ -220,7 +222,7 @@ QByteArray pictorBytes(const QImage& picture)
     QByteArray pixels; // rows from the bottom up, every pixel a literal (the marker is 0xFF)
     for (int y = picture.height() - 1; y >= 0; --y)
         pixels.append(reinterpret_cast<const char*>(picture.constScanLine(y)), picture.width());
-    putLittle16(bytes, 1);          // one block
+    putLittle16(bytes, 1); // one block
     putLittle16(bytes, int(pixels.size()) + 5);
     putLittle16(bytes, int(pixels.size()));
     bytes.append(char(0xFF));

@@ -36,13 +36,13 @@ QByteArray ppmBytes(const QImage& picture);
 QByteArray pbmBytes(const QImage& picture); // index 0 black, every other index white
 
 // Writers for the types no packaged tool writes, from the format descriptions.
-QByteArray wpgBytes(const QImage& picture);         // WordPerfect graphics, 8-bit bitmap record
-QByteArray cutBytes(const QImage& picture);         // Dr. Halo, 8-bit, no palette file
-QByteArray mspBytes(const QImage& picture);         // Microsoft Paint 1.x, bilevel
-QByteArray pictorBytes(const QImage& picture);      // PC Paint / Pictor, 8-bit with VGA palette
-QByteArray hrzBytes(const QImage& picture);         // slow-scan television, 256 × 240, 6-bit RGB
-QByteArray wmfBytes(const QImage& picture);         // placeable metafile, the picture at 96 per inch
-QByteArray emfBytes(const QImage& picture);         // enhanced metafile of 96 × 48 pixels
+QByteArray wpgBytes(const QImage& picture);           // WordPerfect graphics, 8-bit bitmap record
+QByteArray cutBytes(const QImage& picture);           // Dr. Halo, 8-bit, no palette file
+QByteArray mspBytes(const QImage& picture);           // Microsoft Paint 1.x, bilevel
+QByteArray pictorBytes(const QImage& picture);        // PC Paint / Pictor, 8-bit with VGA palette
+QByteArray hrzBytes(const QImage& picture);           // slow-scan television, 256 × 240, 6-bit RGB
+QByteArray wmfBytes(const QImage& picture);           // placeable metafile, the picture at 96 per inch
+QByteArray emfBytes(const QImage& picture);           // enhanced metafile of 96 × 48 pixels
 QByteArray headerlessDibBytes(const QImage& picture); // a BMP without its file header
 
 // Runs a shell command line; empty when it succeeded, else what went wrong.

@@ -9,8 +9,9 @@ TEST(ScriptedMessageService, AnswersFromTheScriptThenWithTheDefaultButton)
 {
     ScopedScriptedMessages messages;
     messages.answer(MessageButton::Yes);
-    Message question{QStringLiteral("Sure?"), QStringLiteral("Glimmora"), MessageIcon::Question,
-                     MessageButton::Yes | MessageButton::No, MessageButton::No, MessageBeep::Question};
+    Message question{QStringLiteral("Sure?"), QStringLiteral("Glimmora"),
+                     MessageIcon::Question,   MessageButton::Yes | MessageButton::No,
+                     MessageButton::No,       MessageBeep::Question};
     EXPECT_EQ(showMessage(question), MessageButton::Yes);
     EXPECT_EQ(showMessage(question), MessageButton::No);
     beep(MessageBeep::Exclamation);
@@ -18,8 +19,8 @@ TEST(ScriptedMessageService, AnswersFromTheScriptThenWithTheDefaultButton)
     ASSERT_EQ(messages.shown().size(), 2);
     EXPECT_EQ(messages.shown().at(0).message.caption, QStringLiteral("Glimmora"));
     EXPECT_EQ(messages.texts(), QStringList({QStringLiteral("Sure?"), QStringLiteral("Sure?")}));
-    EXPECT_EQ(messages.beeps(), QList<MessageBeep>({MessageBeep::Question, MessageBeep::Question,
-                                                    MessageBeep::Exclamation}));
+    EXPECT_EQ(messages.beeps(),
+              QList<MessageBeep>({MessageBeep::Question, MessageBeep::Question, MessageBeep::Exclamation}));
 }
 
 } // namespace

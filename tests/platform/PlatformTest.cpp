@@ -22,7 +22,8 @@ TEST(Settings, FlagsReadAsNonZeroIntegersAndAreWrittenAsOneOrZero)
         const char* stored;
         bool expected;
     } cases[] = {{"1", true}, {"0", false}, {"", false}, {"yes", false}, {"7", true}, {"-1", true}, {" 2 ", true}};
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Glimmora"), QStringLiteral("Glimmora"));
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Glimmora"),
+                       QStringLiteral("Glimmora"));
     for (const auto& entry : cases) {
         settings.setValue(QStringLiteral("PROCESS/FIRSTTIME"), QString::fromLatin1(entry.stored));
         settings.sync();

@@ -109,7 +109,10 @@ class Control : public QObject {
     Q_CLASSINFO("D-Bus Interface", "Slidara.StandIn")
 
 public slots:
-    Q_SCRIPTABLE void Post(uint message) { QTimer::singleShot(0, this, [message] { postToController(message); }); }
+    Q_SCRIPTABLE void Post(uint message)
+    {
+        QTimer::singleShot(0, this, [message] { postToController(message); });
+    }
     Q_SCRIPTABLE void Quit() { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }
 };
 

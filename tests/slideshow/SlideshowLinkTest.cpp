@@ -56,8 +56,7 @@ protected:
     void makeLink()
     {
         link = std::make_unique<TSlideshowLink>(demoShow);
-        QObject::connect(&busObject, &TGlimmoraBusObject::messagePosted, link.get(),
-                         &TSlideshowLink::MessagePosted);
+        QObject::connect(&busObject, &TGlimmoraBusObject::messagePosted, link.get(), &TSlideshowLink::MessagePosted);
         QObject::connect(link.get(), &TSlideshowLink::minimizeRequested, [this] { windowEvents << "minimize"; });
         QObject::connect(link.get(), &TSlideshowLink::restoreRequested, [this] { windowEvents << "restore"; });
         QObject::connect(link.get(), &TSlideshowLink::designSlideshowEnabledChanged,

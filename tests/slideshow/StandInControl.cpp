@@ -54,10 +54,7 @@ QStringList standInCalls(const QString& log)
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-bool companionRunning()
-{
-    return QDBusConnection::sessionBus().interface()->isServiceRegistered(kSlideshowService);
-}
+bool companionRunning() { return QDBusConnection::sessionBus().interface()->isServiceRegistered(kSlideshowService); }
 
 void stopStandIn()
 {

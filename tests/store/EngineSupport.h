@@ -40,26 +40,20 @@ inline std::string rawIndex(const std::vector<RawEntry>& entries, const std::str
     std::string index = int32Bytes(static_cast<std::int32_t>(entries.size()));
     for (const auto& entry : entries)
         index += entry.key + std::string(1, '\0') + int32Bytes(entry.position) + int32Bytes(entry.length)
-            + int32Bytes(static_cast<std::int32_t>(entry.flags));
+                 + int32Bytes(static_cast<std::int32_t>(entry.flags));
     return index + trailer;
 }
 
 // An unprotected store file with the given sections.
 inline std::string rawStore(const std::string& data, const std::string& index)
 {
-    return std::string("QDB\0", 4) + int32Bytes(static_cast<std::int32_t>(data.size())) + data
-        + std::string("QIX\0", 4) + int32Bytes(static_cast<std::int32_t>(index.size())) + index;
+    return std::string("QDB\0", 4) + int32Bytes(static_cast<std::int32_t>(data.size())) + data + std::string("QIX\0", 4)
+           + int32Bytes(static_cast<std::int32_t>(index.size())) + index;
 }
 
-inline store::TQDB::Bytes bytesOf(const std::string& text)
-{
-    return store::TQDB::Bytes(text.begin(), text.end());
-}
+inline store::TQDB::Bytes bytesOf(const std::string& text) { return store::TQDB::Bytes(text.begin(), text.end()); }
 
-inline std::string textOf(const store::TQDB::Bytes& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
+inline std::string textOf(const store::TQDB::Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 inline std::string currentItem(store::TQDB& db)
 {
@@ -74,8 +68,9 @@ inline std::vector<std::string> workFilesLeft()
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(store::seam::temporaryDirectory())) {
         const auto name = entry.path().filename().string();
-        if (name.size() > 3 && name[0] == 'Q' && (name.rfind("QDB", 0) == 0 || name.rfind("QIX", 0) == 0
-                                                 || name.rfind("QDT", 0) == 0 || name.rfind("QDD", 0) == 0))
+        if (name.size() > 3 && name[0] == 'Q'
+            && (name.rfind("QDB", 0) == 0 || name.rfind("QIX", 0) == 0 || name.rfind("QDT", 0) == 0
+                || name.rfind("QDD", 0) == 0))
             names.push_back(name);
     }
     return names;

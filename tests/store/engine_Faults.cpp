@@ -21,10 +21,7 @@ using store::ScopedFaultHook;
 using store::TQDB;
 namespace fs = std::filesystem;
 
-bool isBuildFile(const std::string& path)
-{
-    return fs::path(path).filename().string().rfind("QDD", 0) == 0;
-}
+bool isBuildFile(const std::string& path) { return fs::path(path).filename().string().rfind("QDD", 0) == 0; }
 
 // A store file with the items "old1" and "old2".
 std::string makeOldStore(const ScratchDir& dir)
@@ -91,8 +88,8 @@ TEST(EngineFaults, FailedBuildKeepsOldFileAndStoreOpen)
         for (const auto& entry : fs::directory_iterator(dir.path()))
             EXPECT_FALSE(isBuildFile(entry.path().string())) << c.what << ": " << entry.path();
         db.setFileName("");
-        EXPECT_EQ(keysIn(name), (std::vector<std::string>{"new=" + std::string(100000, 'n'), "old1=first",
-                                                          "old2=second"}))
+        EXPECT_EQ(keysIn(name),
+                  (std::vector<std::string>{"new=" + std::string(100000, 'n'), "old1=first", "old2=second"}))
             << c.what;
         EXPECT_TRUE(workFilesLeft().empty()) << c.what;
     }

@@ -53,10 +53,8 @@ TEST(EngineFormat, IndexIsWrittenAdminFirstThenItemsDescending)
     EXPECT_EQ(bytes.substr(8, 12), std::string("onethree") + int32Bytes(3));
     const auto indexAt = 8 + 12;
     ASSERT_EQ(bytes.substr(indexAt, 4), std::string("QIX\0", 4));
-    const auto expected = rawIndex({{"MAX_SEQ_NO", 8, 4, store::format::ifAdmin},
-                                    {"000003", 3, 5, 0},
-                                    {"000002", 8, 0, 0},
-                                    {"000001", 0, 3, 0}});
+    const auto expected = rawIndex(
+        {{"MAX_SEQ_NO", 8, 4, store::format::ifAdmin}, {"000003", 3, 5, 0}, {"000002", 8, 0, 0}, {"000001", 0, 3, 0}});
     EXPECT_EQ(int32At(bytes, indexAt + 4), static_cast<std::int32_t>(expected.size()));
     EXPECT_EQ(bytes.substr(indexAt + 8), expected);
 
@@ -85,10 +83,10 @@ TEST(EngineFormat, ChangesInPlaceWhenNotLongerAndAppendOtherwise)
         std::int64_t dataLength;
     };
     const Case cases[] = {
-        {"xyz", 0, 8},      // shorter: in place, the old tail stays dead space
-        {"abc", 0, 8},      // as long as the current value: in place
-        {"1234", 8, 12},    // longer than the current value: appended
-        {"", 8, 12},        // empty: in place at the new position
+        {"xyz", 0, 8},   // shorter: in place, the old tail stays dead space
+        {"abc", 0, 8},   // as long as the current value: in place
+        {"1234", 8, 12}, // longer than the current value: appended
+        {"", 8, 12},     // empty: in place at the new position
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(db.findKey("a"));
@@ -204,10 +202,9 @@ TEST(EngineFormat, CaseSensitiveStoreKeepsKeysDifferingInCase)
 {
     ScratchDir dir;
     const auto name = (dir / "case.idb").string();
-    writeFile(name, rawStore(std::string("\1") + "lu",
-                             rawIndex({{"QDBCaseSensitive", 0, 1, store::format::ifAdmin},
-                                       {"a", 1, 1, 0},
-                                       {"A", 2, 1, 0}})));
+    writeFile(name,
+              rawStore(std::string("\1") + "lu",
+                       rawIndex({{"QDBCaseSensitive", 0, 1, store::format::ifAdmin}, {"a", 1, 1, 0}, {"A", 2, 1, 0}})));
     TQDB db;
     db.setFileName(name);
     EXPECT_TRUE(db.caseSensitive());

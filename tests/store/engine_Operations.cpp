@@ -275,8 +275,8 @@ TEST(EngineOperations, AssigningTheFileName)
     EXPECT_EQ(db.fileName(), (dir / "images.QDB").string());
     EXPECT_TRUE(fs::exists(dir / "images.QDB"));
     db.addItem(bytesOf("v"), "k");
-    for (const std::string& same : {std::string("images"), std::string("images.QDB"), std::string("./images.QDB"),
-                                   (dir / "images.QDB").string()})
+    for (const std::string& same :
+         {std::string("images"), std::string("images.QDB"), std::string("./images.QDB"), (dir / "images.QDB").string()})
         db.setFileName(same);
     EXPECT_EQ(assigned, 1) << "the same store: no close, no open, no event";
     EXPECT_TRUE(db.modified());

@@ -16,10 +16,7 @@ using test::readFile;
 using test::ScratchDir;
 using test::writeFile;
 
-std::string path(const ScratchDir& dir, const char* name)
-{
-    return (dir / name).string();
-}
+std::string path(const ScratchDir& dir, const char* name) { return (dir / name).string(); }
 
 TBFStream readerOf(const std::string& file, std::int64_t bufferLength = TBFStream::kFileLength)
 {
@@ -190,9 +187,8 @@ TEST(TTempBFStream, AFailedWriteIsReportedAndReplacesNothing)
     {
         TTempBFStream out(target);
         temporary = out.temporaryName();
-        ScopedFaultHook diskFull([](FileOperation operation, const std::string&) {
-            return operation == FileOperation::Write ? ENOSPC : 0;
-        });
+        ScopedFaultHook diskFull(
+            [](FileOperation operation, const std::string&) { return operation == FileOperation::Write ? ENOSPC : 0; });
         int written = 0;
         try {
             for (; written < 10000; ++written) // 40 KB: more than one block
@@ -208,9 +204,8 @@ TEST(TTempBFStream, AFailedWriteIsReportedAndReplacesNothing)
 
     TTempBFStream out(target);
     out.writeKey("k");
-    ScopedFaultHook diskFull([](FileOperation operation, const std::string&) {
-        return operation == FileOperation::Write ? ENOSPC : 0;
-    });
+    ScopedFaultHook diskFull(
+        [](FileOperation operation, const std::string&) { return operation == FileOperation::Write ? ENOSPC : 0; });
     try {
         out.commit();
         ADD_FAILURE() << "commit succeeded on a full disk";
@@ -223,9 +218,8 @@ TEST(TTempBFStream, AFailedWriteIsReportedAndReplacesNothing)
 TEST(TTempBFStream, NoTemporaryFileIsAnIndexError)
 {
     ScratchDir dir;
-    ScopedFaultHook noFiles([](FileOperation operation, const std::string&) {
-        return operation == FileOperation::Open ? EACCES : 0;
-    });
+    ScopedFaultHook noFiles(
+        [](FileOperation operation, const std::string&) { return operation == FileOperation::Open ? EACCES : 0; });
     try {
         TTempBFStream out(path(dir, "index"));
         ADD_FAILURE() << "created a temporary file";

@@ -110,8 +110,8 @@ TEST(TCacheList, HitPercentageRoundsHalvesToEven)
         int percent;
     };
     // 1 of 8 is 12.5 %, 3 of 8 is 37.5 %, 1 of 200 is 0.5 %, 3 of 200 is 1.5 %.
-    const Case cases[] = {{3, 2, 67}, {3, 1, 33}, {8, 1, 12}, {8, 3, 38}, {200, 1, 0},
-                          {200, 3, 2}, {5, 4, 80}, {7, 0, 0}};
+    const Case cases[] = {{3, 2, 67},  {3, 1, 33},  {8, 1, 12}, {8, 3, 38},
+                          {200, 1, 0}, {200, 3, 2}, {5, 4, 80}, {7, 0, 0}};
     for (const auto& c : cases) {
         TCacheList cache;
         for (int i = 0; i < c.requests - c.hits; ++i)

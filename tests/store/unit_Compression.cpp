@@ -11,10 +11,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes text(std::string_view s)
-{
-    return Bytes(s.begin(), s.end());
-}
+Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
 Bytes distinct(std::size_t n)
 {
@@ -50,11 +47,10 @@ TEST(Compression, BlocksOfAConformingWriter)
         {"10 distinct bytes do not shrink", distinct(10), concat({0x80}, distinct(10))},
         {"100 equal bytes are one run", Bytes(100, 'z'), {0x40, 0x80, 0x00, 0x00, 0x00, 84, 'z'}},
         {"abc is stored", text("abc"), {0x80, 'a', 'b', 'c'}},
-        {"a repeat is a match 3 back, 6 long", text("abcabcabc"),
-         {0x40, 0x10, 0x00, 'a', 'b', 'c', 0x00, 0x33}},
-        {"a run of 4,095 then one more", Bytes(4096, 0),
-         {0x40, 0x80, 0x00, 0x00, 0x0F, 0xEF, 0x00, 0x00}},
-        {"the longest run and a second one", Bytes(4095 + 20, 1),
+        {"a repeat is a match 3 back, 6 long", text("abcabcabc"), {0x40, 0x10, 0x00, 'a', 'b', 'c', 0x00, 0x33}},
+        {"a run of 4,095 then one more", Bytes(4096, 0), {0x40, 0x80, 0x00, 0x00, 0x0F, 0xEF, 0x00, 0x00}},
+        {"the longest run and a second one",
+         Bytes(4095 + 20, 1),
          {0x40, 0xC0, 0x00, 0x00, 0x0F, 0xEF, 0x01, 0x00, 0x00, 0x04, 0x01}},
     };
     for (const auto& c : cases)
@@ -113,9 +109,9 @@ TEST(Compression, RoundTrips)
         std::size_t size;
         unsigned alphabet;
     };
-    const Case cases[] = {{1, 256},    {2, 2},      {3, 1},      {17, 1},     {18, 2},      {300, 3},
-                          {4095, 1},   {4096, 4},   {5000, 16},  {32767, 2},  {32768, 256}, {32768, 1},
-                          {32769, 3},  {100000, 2}, {200000, 40}};
+    const Case cases[] = {{1, 256},     {2, 2},     {3, 1},     {17, 1},     {18, 2},
+                          {300, 3},     {4095, 1},  {4096, 4},  {5000, 16},  {32767, 2},
+                          {32768, 256}, {32768, 1}, {32769, 3}, {100000, 2}, {200000, 40}};
     unsigned seed = 0;
     for (const auto& c : cases) {
         const Bytes item = randomBytes(c.size, c.alphabet, ++seed);

@@ -37,11 +37,20 @@ TEST(KeyOrder, FoldsAsciiLettersAndPutsLowerCaseFirst)
         int withCase;
     };
     const Case cases[] = {
-        {"000001", "000002", -1, -1}, {"abc", "ABC", 0, -1},   {"a", "A", 0, -1},
-        {"A", "b", -1, -1},           {"B", "a", 1, 1},        {"ab", "aB", 0, -1},
-        {"aB", "Ab", 0, -1},          {"Ab", "AB", 0, -1},     {"ab", "abc", -1, -1},
-        {"", "a", -1, -1},            {"_", "a", -1, -1},      {"Z", "_", 1, 1},
-        {"\xe9", "z", 1, 1},          {"MAX_SEQ_NO", "max_seq_no", 0, 1},
+        {"000001", "000002", -1, -1},
+        {"abc", "ABC", 0, -1},
+        {"a", "A", 0, -1},
+        {"A", "b", -1, -1},
+        {"B", "a", 1, 1},
+        {"ab", "aB", 0, -1},
+        {"aB", "Ab", 0, -1},
+        {"Ab", "AB", 0, -1},
+        {"ab", "abc", -1, -1},
+        {"", "a", -1, -1},
+        {"_", "a", -1, -1},
+        {"Z", "_", 1, 1},
+        {"\xe9", "z", 1, 1},
+        {"MAX_SEQ_NO", "max_seq_no", 0, 1},
     };
     const auto sign = [](int v) { return (v > 0) - (v < 0); };
     for (const auto& c : cases) {
@@ -78,8 +87,9 @@ TEST(TQDBList, CapacityGrowsByFourOnInsertIntoAFullList)
 TEST(TQDBList, SetCapacityRoundsUpToAPowerOfFourAboveTheRequest)
 {
     const std::pair<std::int64_t, int> cases[] = {
-        {0, 4},       {3, 4},       {4, 16},       {15, 16},          {16, 64}, {1000, 1024},
-        {1024, 4096}, {-5, 4},      {kMaxListCapacity - 1, kMaxListCapacity},
+        {0, 4},       {3, 4},   {4, 16},
+        {15, 16},     {16, 64}, {1000, 1024},
+        {1024, 4096}, {-5, 4},  {kMaxListCapacity - 1, kMaxListCapacity},
     };
     for (const auto& [n, capacity] : cases) {
         TQDBList<int> list;
@@ -117,8 +127,7 @@ TEST(TQDBList, InsertDeleteAndSwapKeepTheOrder)
     list.remove(5);
     list.swap(0, 1);
     list.put(2, 42);
-    const std::vector<int> expected = {0, -1, 42, 2, 3, 5, 6, 7, 8, 100, 9, 10, 11,
-                                       12, 13, 14, 15, 16, 17, 18, 19};
+    const std::vector<int> expected = {0, -1, 42, 2, 3, 5, 6, 7, 8, 100, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
     ASSERT_EQ(list.count(), static_cast<int>(expected.size()));
     for (int i = 0; i < list.count(); ++i)
         EXPECT_EQ(list.get(i), expected[i]) << "at " << i;

@@ -58,8 +58,8 @@ TEST(Scramble, SevenBytesAreOneWordAndThreeSingleBytes)
 TEST(Scramble, TheSeedIsTheXorOfTheKeyWords)
 {
     Sha1Digest key{};
-    key[0] = 0x01; // word 0 = 1
-    key[4] = 0x01; // word 1 = 1: they cancel, the seed is 0 again
+    key[0] = 0x01;  // word 0 = 1
+    key[4] = 0x01;  // word 1 = 1: they cancel, the seed is 0 again
     key[19] = 0x80; // word 4 = 0x80000000
     std::vector<std::uint8_t> buffer(4, 0);
     scramble(buffer, key);

@@ -79,8 +79,7 @@ PrivateSessionBus::PrivateSessionBus()
     if (address_.empty()) {
         kill(daemon_, SIGKILL);
         waitpid(daemon_, nullptr, 0);
-        throw std::runtime_error(
-            "private session bus: dbus-daemon did not start (is the dbus package installed?)");
+        throw std::runtime_error("private session bus: dbus-daemon did not start (is the dbus package installed?)");
     }
     setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
     unsetenv("DBUS_STARTER_ADDRESS");

@@ -48,4 +48,3 @@ void removeSandbox()
 }
 
 } // namespace glimmora::test
-
