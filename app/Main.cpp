@@ -52,6 +52,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
                    | Qt::WindowCloseButtonHint);
     buildMenus();
     buildPanel();
+    disableCommandsNotYetAvailable();
 
     // The program-wide objects, in the order the rest of the program relies on.
     connectSlideshow();
@@ -186,6 +187,29 @@ void TMainForm::buildPanel()
     ProgressBar1->setTextVisible(false);
     ProgressBar1->raise();
     client->setMinimumHeight(kPanelHeight + kStatusBarHeight);
+}
+
+void TMainForm::disableCommandsNotYetAvailable()
+{
+    // Category windows, category dialogs, printing, the memo search and the clean-up commands
+    // are not part of this program yet; their menu items and speed buttons show so, rather than
+    // doing nothing when chosen.
+    const QList<QAction*> commands = {NewCategory1,
+                                      DeleteaCategory1,
+                                      RenameaCategory1,
+                                      PrinttheScrapbook1,
+                                      NewWindow1,
+                                      Cascade1,
+                                      KeywordSearch1,
+                                      DeleteImagesNotOnDisk1,
+                                      DeleteEmptyCategories1,
+                                      MaintainRemoveableMedia1,
+                                      DataBaseIntegrity1,
+                                      ReorganizeDataBase1};
+    for (QAction* command : commands)
+        command->setEnabled(false);
+    for (QToolButton* button : {sbNewCategory, sbDeleteCategory, sbNewWindow, sbSearch, sbPrint})
+        button->setEnabled(false);
 }
 
 void TMainForm::placeAtTopOfScreen()

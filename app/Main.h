@@ -115,6 +115,7 @@ protected:
 private:
     void buildMenus();
     void buildPanel();
+    void disableCommandsNotYetAvailable();
     QToolButton* addSpeedButton(const QString& hint, const QString& iconName, QAction* command);
     void placeAtTopOfScreen();
     void runFirstRunDialogue();
