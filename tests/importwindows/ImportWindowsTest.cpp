@@ -5,6 +5,7 @@
 #include "catalog/RemoveableMediumForm.h"
 #include "files/FolderTree.h"
 #include "import/DbUpdate.h"
+#include "import/FileSearch.h"
 #include "import/FileSearchForm.h"
 #include "import/Load.h"
 #include "import/LoadError.h"
@@ -348,6 +349,27 @@ TEST_F(ImportWindows, KnownPicturesImportedToUnassignedAreClashedOrDuped)
     for (const bool includeKnown : {false, true})
         EXPECT_EQ(runImport(named, {false, QStringLiteral("(unassigned)"), includeKnown}),
                   (ImportCounters{0, 3, 0, 0}));
+}
+
+TEST_F(ImportWindows, TheDialogAddsFilesInDiscoveryOrderWithHiddenFoldersAndNoLinkCycles)
+{
+    const QString root = pictureDirectory("tree", {QStringLiteral("first.png"), QStringLiteral("last.png")});
+    pictureDirectory("tree/sub", {QStringLiteral("inner.png")});
+    pictureDirectory("tree/.hidden", {QStringLiteral("secret.png")});
+    fs::create_directory_symlink(scratch_ / "tree", scratch_ / "tree" / "loop");
+
+    // The order the search object finds, which the dialog must keep: its own unit tests pin
+    // down that a subdirectory's files come before the parent's later files.
+    TFileSearch search({root, CategoryAssignment::ChosenCategory, QStringLiteral("trips"), true});
+    search.Run();
+    QStringList discovered;
+    for (const TLoadEntry& entry : search.TakeLoadList())
+        discovered.append(fileNamePart(entry.path));
+
+    EXPECT_EQ(runImport(root), (ImportCounters{4, 0, 0, 0}));
+    EXPECT_EQ(imagesIn(QStringLiteral("trips")), discovered);
+    EXPECT_TRUE(discovered.contains(QStringLiteral("secret.png")));
+    EXPECT_EQ(discovered.size(), 4) << "the link back to the tree was followed";
 }
 
 TEST_F(ImportWindows, ADamagedPictureIsListedInTheErrorWindow)
