@@ -155,10 +155,14 @@ void polyPolygon(Canvas& canvas, ByteView p)
 // after the parameters.
 bool hasBitmap(uint16_t function, const ByteView& p) { return p.size() / 2 != static_cast<size_t>(function >> 8); }
 
-void dibBitBlt(Canvas& canvas, uint16_t function, ByteView p)
+// The bit-block records: a stretching one names its source size, a plain one copies a source
+// the size of its destination.
+void dibBlt(Canvas& canvas, uint16_t function, ByteView p, bool stretching)
 {
     const bool bitmap = hasBitmap(function, p);
     const uint32_t rop = p.u32();
+    const double srcHeight = stretching ? p.i16() : 0;
+    const double srcWidth = stretching ? p.i16() : 0;
     const double ySrc = p.i16();
     const double xSrc = p.i16();
     if (!bitmap)
@@ -174,31 +178,8 @@ void dibBitBlt(Canvas& canvas, uint16_t function, ByteView p)
         return;
     }
     const Dib dib = decodePackedDib(p.sub(p.position(), p.remaining()), DibRgbColors);
-    canvas.drawDib(destRect, dib, QRectF(xSrc, ySrc, width, height), rop);
-}
-
-void dibStretchBlt(Canvas& canvas, uint16_t function, ByteView p)
-{
-    const bool bitmap = hasBitmap(function, p);
-    const uint32_t rop = p.u32();
-    const double srcHeight = p.i16();
-    const double srcWidth = p.i16();
-    const double ySrc = p.i16();
-    const double xSrc = p.i16();
-    if (!bitmap)
-        p.skip(2);
-    const double height = p.i16();
-    const double width = p.i16();
-    const QPointF dest = point(p);
-    if (!p.ok())
-        return;
-    const QRectF destRect(dest.x(), dest.y(), width, height);
-    if (!bitmap) {
-        canvas.patBlt(destRect, rop);
-        return;
-    }
-    const Dib dib = decodePackedDib(p.sub(p.position(), p.remaining()), DibRgbColors);
-    canvas.drawDib(destRect, dib, QRectF(xSrc, ySrc, srcWidth, srcHeight), rop);
+    const QRectF source(xSrc, ySrc, stretching ? srcWidth : width, stretching ? srcHeight : height);
+    canvas.drawDib(destRect, dib, source, rop);
 }
 
 void stretchDib(Canvas& canvas, ByteView p)
@@ -354,15 +335,11 @@ void playRecord(Canvas& canvas, uint16_t function, ByteView p)
     case BitBlt:
     case StretchBlt:
         // Only their pattern-fill form is played; the device-dependent bitmap form is skipped.
-        if (!hasBitmap(function, p)) {
-            if (function == BitBlt)
-                dibBitBlt(canvas, DibBitBlt, p);
-            else
-                dibStretchBlt(canvas, DibStretchBlt, p);
-        }
+        if (!hasBitmap(function, p))
+            dibBlt(canvas, function == BitBlt ? DibBitBlt : DibStretchBlt, p, function == StretchBlt);
         break;
-    case DibBitBlt: dibBitBlt(canvas, function, p); break;
-    case DibStretchBlt: dibStretchBlt(canvas, function, p); break;
+    case DibBitBlt: dibBlt(canvas, function, p, false); break;
+    case DibStretchBlt: dibBlt(canvas, function, p, true); break;
     case StretchDib: stretchDib(canvas, p); break;
     case SetDibToDev: setDibToDev(canvas, p); break;
     case IntersectClipRect: canvas.intersectClipRect(reversedRect(p)); break;

@@ -93,6 +93,13 @@ QByteArray wmfDibStretchBlt()
     return w.finish();
 }
 
+QByteArray wmfDibBitBlt()
+{
+    WmfWriter w(QRect(0, 0, 16, 16), 96);
+    w.dibBitBlt(QPoint(0, 0), quadrantImage(16));
+    return w.finish();
+}
+
 EmfWriter emfOfSquare()
 {
     // 200 × 200 device pixels: 50 mm on a device of 1000 pixels per 250 mm.
@@ -167,6 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         OrientationCase{"WmfStretchDibBottomUp", [] { return wmfStretchDib(true); }, MetafileKind::Wmf},
         OrientationCase{"WmfStretchDibTopDown", [] { return wmfStretchDib(false); }, MetafileKind::Wmf},
         OrientationCase{"WmfDibStretchBlt", wmfDibStretchBlt, MetafileKind::Wmf},
+        OrientationCase{"WmfDibBitBlt", wmfDibBitBlt, MetafileKind::Wmf},
         OrientationCase{"EmfRectangles", emfRectangles, MetafileKind::Emf},
         OrientationCase{"EmfStretchDiBitsBottomUp", [] { return emfStretchDiBits(true); }, MetafileKind::Emf},
         OrientationCase{"EmfStretchDiBitsTopDown", [] { return emfStretchDiBits(false); }, MetafileKind::Emf},

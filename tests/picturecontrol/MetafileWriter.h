@@ -174,6 +174,14 @@ public:
         p.i16(dest.height()).i16(dest.width()).i16(dest.y()).i16(dest.x()).raw(packedDib(image));
         return raw(wmf::DibStretchBlt, p.bytes());
     }
+    // DIBBitBlt of a whole bitmap, unscaled, with its top left corner at `dest`.
+    WmfWriter& dibBitBlt(const QPoint& dest, const QImage& image, uint32_t rop = RopSrcCopy)
+    {
+        LeBytes p;
+        p.u32(rop).i16(0).i16(0);
+        p.i16(image.height()).i16(image.width()).i16(dest.y()).i16(dest.x()).raw(packedDib(image));
+        return raw(wmf::DibBitBlt, p.bytes());
+    }
 
     QByteArray finish() const
     {
