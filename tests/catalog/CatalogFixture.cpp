@@ -22,6 +22,7 @@ ThumbnailResult QImageThumbnails::loadThumbnail(const QString& path, const TImag
 
 void writePicture(const std::filesystem::path& file, QColor colour, QSize size)
 {
+    std::filesystem::create_directories(file.parent_path());
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     ASSERT_TRUE(image.save(qpath(file), "PNG"));

@@ -33,7 +33,7 @@ public:
     QStringList loaded;
 };
 
-// Writes a small real picture.
+// A small real picture (PNG), in a directory made for it when needed.
 void writePicture(const std::filesystem::path& file, QColor colour = Qt::darkGreen, QSize size = QSize(80, 50));
 
 // A category window as tests see it: it records what the category did to it and detaches

@@ -19,12 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::qpath;
 
-// A small real picture, in a directory made for it when needed.
-void writePicture(const fs::path& file)
-{
-    fs::create_directories(file.parent_path());
-    test::writePicture(file);
-}
+using test::writePicture;
 
 class AddingStep : public testing::Test {
 protected:

@@ -20,12 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::qpath;
 
-// A small real picture, in a directory made for it when needed.
-void writePicture(const fs::path& file)
-{
-    fs::create_directories(file.parent_path());
-    test::writePicture(file);
-}
+using test::writePicture;
 
 const QString kDecoder = QStringLiteral(GLIMMORA_BIN_DIR "/glimmora-decoder");
 const QString kFailingDecoder = QStringLiteral(GLIMMORA_BIN_DIR "/importmodel_failing_decoder");
