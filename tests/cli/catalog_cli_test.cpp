@@ -12,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 namespace glimmora {
 namespace {
 
@@ -53,22 +51,14 @@ QByteArray category(std::int32_t id, const QByteArray& name)
     return (le32(std::uint32_t(id)) + char(name.size()) + name).leftJustified(32, '\0');
 }
 
-struct CliRun {
-    int status;
-    std::string output;
-};
+using CliRun = test::ToolRun;
 
+// A run with --data, its error output after its standard output.
 CliRun runCli(const std::filesystem::path& data, const std::string& arguments)
 {
-    const std::string command =
-        std::string("'") + GLIMMORA_BIN_DIR + "/glimmora-cli' --data '" + data.string() + "' " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    while (const std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-        output.append(buffer, n);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    CliRun run = test::runTool("--data '" + data.string() + "' " + arguments);
+    run.output += run.errors;
+    return run;
 }
 
 QJsonArray jsonOf(const CliRun& run)

@@ -14,34 +14,15 @@
 #include <gtest/gtest.h>
 
 // POSIX
-#include <sys/wait.h>
-
-#include <cstdio>
 
 namespace glimmora::test {
 namespace {
 
 using store::TQDB;
 
-struct CliRun {
-    int status = -1;
-    std::string output;
-};
+using CliRun = test::ToolRun;
 
-CliRun runCli(const std::string& arguments)
-{
-    const std::string command = std::string(GLIMMORA_BIN_DIR "/glimmora-cli ") + arguments + " 2>/dev/null";
-    CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.output.append(buffer, got);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+CliRun runCli(const std::string& arguments) { return test::runTool(arguments); }
 
 QJsonObject jsonOf(const CliRun& run)
 {

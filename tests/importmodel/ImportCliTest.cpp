@@ -10,34 +10,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sys/wait.h>
-
 namespace glimmora {
 namespace {
 
 namespace fs = std::filesystem;
 using test::qpath;
 
-struct CliRun {
-    int status;
-    std::string output; // standard output
-    std::string errors; // standard error
-};
+using CliRun = test::ToolRun;
 
 CliRun runCli(const fs::path& data, const std::string& arguments)
 {
-    test::ScratchDir scratch;
-    const fs::path errors = scratch / "stderr";
-    const std::string command = std::string("'") + GLIMMORA_BIN_DIR + "/glimmora-cli' --data '" + data.string() + "' "
-                                + arguments + " 2>'" + errors.string() + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    while (const std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-        output.append(buffer, n);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output, test::readFile(errors)};
+    return test::runTool("--data '" + data.string() + "' " + arguments);
 }
 
 constexpr QSize kSize(74, 46);

@@ -1,9 +1,12 @@
 #include "Scratch.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include <sys/wait.h>
 
 namespace glimmora::test {
 
@@ -40,6 +43,24 @@ void writeFile(const fs::path& file, std::string_view bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + file.string());
+}
+
+ToolRun runTool(const std::string& arguments)
+{
+    const ScratchDir scratch;
+    const fs::path errors = scratch / "stderr";
+    const std::string command = "'" GLIMMORA_BIN_DIR "/glimmora-cli' " + arguments + " 2>'" + errors.string() + "'";
+    ToolRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+        run.output.append(buffer, got);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.errors = readFile(errors);
+    return run;
 }
 
 } // namespace glimmora::test

@@ -25,6 +25,16 @@ private:
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, std::string_view bytes);
 
+// What a run of build/bin/glimmora-cli printed, and how it ended (-1: it did not exit).
+struct ToolRun {
+    int status = -1;
+    std::string output; // standard output
+    std::string errors; // standard error
+};
+
+// Runs the command-line tool with `arguments`, a shell word list the caller has quoted.
+ToolRun runTool(const std::string& arguments);
+
 // The sandbox this test binary runs in: TMPDIR, HOME, XDG_CONFIG_HOME, XDG_DATA_HOME,
 // XDG_RUNTIME_DIR and GLIMMORA_DATA_DIR all point below it (set up before any test runs).
 const std::filesystem::path& sandboxRoot();
