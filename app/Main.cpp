@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -234,6 +235,16 @@ void TMainForm::resizeEvent(QResizeEvent* event)
     const auto lefts = speedButtonLefts(clientWidth, sbAddToScrapbook->width());
     for (int i = 0; i < speedButtons_.size(); ++i)
         speedButtons_.at(i)->move(lefts[static_cast<size_t>(i)], kSpeedButtonTop);
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1) {
+        FormActivate();
+        HelpWindow::showTopic(kMainHelpContext);
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void TMainForm::changeEvent(QEvent* event)

@@ -1,9 +1,12 @@
 #include "app/Main.h"
 #include "app/MainGeometry.h"
 #include "app/Splash.h"
+#include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
 
 // Qt
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QToolButton>
 
@@ -83,6 +86,15 @@ TEST(MainForm, DesignSlideshowFollowsItsSpeedButton)
     form.sbDesignSlideshow->setEnabled(true);
     form.File1Click();
     EXPECT_TRUE(form.DesignSlideshow1->isEnabled());
+}
+
+TEST(MainForm, F1OpensTheMainWindowsHelpTopic)
+{
+    TMainForm form;
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &f1);
+    EXPECT_EQ(HelpWindow::currentTopic(), 100);
+    HelpWindow::quit();
 }
 
 } // namespace
