@@ -2,11 +2,13 @@
 
 #include "app/Main.h"
 #include "platform/MessageService.h"
+#include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "store/QDB.h"
 
 // Qt
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 
 namespace glimmora {
@@ -22,6 +24,7 @@ int programEntry()
         return 0;
     }
     store::deleteStaleStoreWorkFiles();
+    store::seam::deleteStaleBuildFiles(QFile::encodeName(dataDirectory()).toStdString());
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/GLIMICON.png")));
     QApplication::setApplicationDisplayName(QStringLiteral("Glimmora"));

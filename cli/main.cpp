@@ -1,6 +1,8 @@
 #include "cli/Command.h"
 
+#include "platform/Paths.h"
 #include "platform/SingleInstance.h"
+#include "store/FileSeam.h"
 
 // Qt
 #include <QCoreApplication>
@@ -100,6 +102,7 @@ int runTool(QStringList arguments)
     }
     if (!invocation.dataDirectory.isEmpty())
         qputenv("GLIMMORA_DATA_DIR", QFile::encodeName(invocation.dataDirectory));
+    store::seam::deleteStaleBuildFiles(QFile::encodeName(dataDirectory()).toStdString());
     return command->run(invocation);
 }
 

@@ -62,6 +62,43 @@ bool isStaleWorkFileName(const std::string& name)
                           [&](const char* prefix) { return startsWithIgnoringCase(name, prefix); });
 }
 
+bool endsWithIgnoringCase(const std::string& text, const std::string& suffix)
+{
+    return text.size() >= suffix.size() && startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// Deletes the regular files of a directory whose names `isStale` accepts, unless another
+// process holds them locked.
+int deleteUnlockedFiles(const std::string& directory, const std::function<bool(const std::string& name)>& isStale)
+{
+    DIR* folder = ::opendir(directory.c_str());
+    if (!folder)
+        return 0;
+    std::vector<std::string> candidates;
+    while (const dirent* entry = ::readdir(folder)) {
+        if (isStale(entry->d_name))
+            candidates.emplace_back(entry->d_name);
+    }
+    ::closedir(folder);
+
+    const std::string prefix = directory.empty() || directory.back() == '/' ? directory : directory + '/';
+    int deleted = 0;
+    for (const auto& name : candidates) {
+        const auto path = prefix + name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        // Deleting while holding the lock: a running store cannot take the file in between.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0)
+            ++deleted;
+        ::close(fd);
+    }
+    return deleted;
+}
+
 // Copies a whole file into a new unique file in the target's directory, synced, and returns
 // its name (the cross-file-system leg of moveFileOver).
 std::string copyBesideTarget(const std::string& source, const std::string& target)
@@ -410,34 +447,14 @@ void closeInBackground(SeamFile file)
     }
 }
 
-int deleteStaleWorkFiles(const std::string& directory)
-{
-    DIR* folder = ::opendir(directory.c_str());
-    if (!folder)
-        return 0;
-    std::vector<std::string> candidates;
-    while (const dirent* entry = ::readdir(folder)) {
-        if (isStaleWorkFileName(entry->d_name))
-            candidates.emplace_back(entry->d_name);
-    }
-    ::closedir(folder);
+int deleteStaleWorkFiles(const std::string& directory) { return deleteUnlockedFiles(directory, isStaleWorkFileName); }
 
-    const std::string prefix = directory.empty() || directory.back() == '/' ? directory : directory + '/';
-    int deleted = 0;
-    for (const auto& name : candidates) {
-        const auto path = prefix + name;
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-            continue;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0)
-            continue;
-        // Deleting while holding the lock: a running store cannot take the file in between.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0)
-            ++deleted;
-        ::close(fd);
-    }
-    return deleted;
+int deleteStaleBuildFiles(const std::string& directory)
+{
+    return deleteUnlockedFiles(directory, [](const std::string& name) {
+        return startsWithIgnoringCase(name, format::kBuildTempPrefix)
+               && endsWithIgnoringCase(name, format::kTemporarySuffix);
+    });
 }
 
 std::string directoryPart(const std::string& path)

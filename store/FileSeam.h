@@ -149,6 +149,10 @@ void closeInBackground(SeamFile file);
 // "qdb" or "qix" (any case) and have an extension, unless another process holds them locked
 // (they belong to a running store). Returns the number deleted.
 int deleteStaleWorkFiles(const std::string& directory);
+// Deletes the unfinished store files ("QDD" names ending ".TMP", any case) that a close killed
+// while it rebuilt a store left beside it in `directory`, unless a running close holds them.
+// Returns the number deleted.
+int deleteStaleBuildFiles(const std::string& directory);
 
 // Directory part of a path including the final '/', or empty; and the name after it.
 std::string directoryPart(const std::string& path);

@@ -110,11 +110,17 @@ TEST_F(StartUp, FirstInstanceClearsStaleWorkFilesAndASecondInstanceIsRefused)
     for (const QString& name : stale + kept)
         test::writeFile(temp / name.toStdString(), "work");
     LockedFile running(temp / "QDB9999.TMP");
+    // An unfinished store file beside the store, left by a close that was killed, and one that
+    // a running close still holds.
+    const fs::path firstData = scratch_ / "FirstData";
+    fs::create_directories(firstData);
+    test::writeFile(firstData / "QDD0A1B.TMP", "half a store");
+    LockedFile building(firstData / "QDD0C2D.TMP");
 
     QProcess first;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TMPDIR"), QString::fromStdString(temp.string()));
-    environment.insert(QStringLiteral("GLIMMORA_DATA_DIR"), QString::fromStdString((scratch_ / "FirstData").string()));
+    environment.insert(QStringLiteral("GLIMMORA_DATA_DIR"), QString::fromStdString(firstData.string()));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString((scratch_ / "FirstConfig").string()));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     first.setProcessEnvironment(environment);
@@ -134,6 +140,8 @@ TEST_F(StartUp, FirstInstanceClearsStaleWorkFilesAndASecondInstanceIsRefused)
     for (const QString& name : kept)
         EXPECT_TRUE(fs::exists(temp / name.toStdString())) << name.toStdString();
     EXPECT_TRUE(fs::exists(temp / "QDB9999.TMP")) << "a work file locked by a running store was deleted";
+    EXPECT_TRUE(waitFor([&] { return !fs::exists(firstData / "QDD0A1B.TMP"); }));
+    EXPECT_TRUE(fs::exists(firstData / "QDD0C2D.TMP")) << "a store file being built was deleted";
 
     EXPECT_EQ(programEntry(), 0);
     ASSERT_EQ(messages_.shown().size(), 1);
