@@ -260,7 +260,9 @@ DriveType driveTypeOfFileSystem(const MountEntry& mount)
         return DriveType::Remote;
     if (contains({"tmpfs", "ramfs"}, type))
         return DriveType::RamDisk;
-    if (contains({"iso9660", "udf"}, type) || QFileInfo(mount.device).fileName().startsWith(QLatin1String("sr")))
+    // Only a device node names the optical drive: other mount sources (a ZFS data set "rpool/srv")
+    // may end in anything.
+    if (contains({"iso9660", "udf"}, type) || mount.device.startsWith(QLatin1String("/dev/sr")))
         return DriveType::CdRom;
     return DriveType::Fixed;
 }

@@ -52,9 +52,11 @@ TEST(MountTable, IsParsedAndTheLongestWholeComponentPrefixWins)
                                  "61 22 11:0 / /media/u/cd ro master:2 - iso9660 /dev/sr0 ro\n"
                                  "62 22 0:45 / /home/u/net rw - nfs4 server:/export rw\n"
                                  "63 22 0:30 / /tmp rw - tmpfs tmpfs rw\n"
+                                 "64 22 0:52 / /srv rw - zfs rpool/srv rw\n"
+                                 "65 22 11:1 / /media/u/mac ro - hfsplus /dev/sr1 ro\n"
                                  "garbage line\n";
     const QList<MountEntry> mounts = parseMountInfo(mountInfo);
-    ASSERT_EQ(mounts.size(), 5);
+    ASSERT_EQ(mounts.size(), 7);
     EXPECT_EQ(mounts[1].mountPoint, QStringLiteral("/media/u/MY STICK"));
     EXPECT_EQ(mounts[1].device, QStringLiteral("/dev/sdb1"));
     EXPECT_EQ(mounts[1].fileSystem, QStringLiteral("vfat"));
@@ -65,8 +67,9 @@ TEST(MountTable, IsParsedAndTheLongestWholeComponentPrefixWins)
     EXPECT_EQ(mountOf(QStringLiteral("/media/u/MY STICKS/a.jpg"), mounts), &mounts[0]);
     EXPECT_EQ(mountOf(QStringLiteral("/media/u/cd"), mounts), &mounts[2]);
 
-    const DriveType types[] = {DriveType::Fixed, DriveType::Fixed, DriveType::CdRom, DriveType::Remote,
-                               DriveType::RamDisk};
+    // Optical drives are told by their device node: a data set named "…/srv" is no CD.
+    const DriveType types[] = {DriveType::Fixed,   DriveType::Fixed, DriveType::CdRom, DriveType::Remote,
+                               DriveType::RamDisk, DriveType::Fixed, DriveType::CdRom};
     for (qsizetype i = 0; i < mounts.size(); ++i)
         EXPECT_EQ(driveTypeOfFileSystem(mounts[i]), types[i]) << i;
 }
