@@ -185,11 +185,17 @@ void TImageElementForm::SetImagePath(TImageElement& record, const QString& newPa
 
 std::int32_t TImageElementForm::nextSequenceNumber()
 {
+    std::int32_t next = 1;
     try {
-        return imageTable_->getAdminInteger(kMaxSeqNoKey) + 1;
+        next = imageTable_->getAdminInteger(kMaxSeqNoKey) + 1;
     } catch (const store::EQDBBadKey&) {
-        return 1; // a new store has no entry yet
+        // A new store has no entry yet: numbering starts at 1.
     }
+    // A lost or stale "MAX_SEQ_NO" (a damaged or hand-made store) must not hand out the number of
+    // a stored record: writing the new record would replace that image.
+    while (imageTable_->findKey(ImageStoreKey(next)))
+        ++next;
+    return next;
 }
 
 FindOrAddResult TImageElementForm::FindOrAddImage(const QString& path, ThumbnailSource& loader)

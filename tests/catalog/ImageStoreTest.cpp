@@ -125,6 +125,37 @@ TEST_F(ImageStore, NumbersAreNeverReusedAfterDeletingTheHighest)
     catalog.images.EndImagePass();
 }
 
+TEST_F(ImageStore, ALostOrStaleMaxSeqNoNeverReplacesAStoredRecord)
+{
+    const auto storedItem = [](std::int32_t seqNo, const char* path) {
+        TImageElement record;
+        record.IT_SeqNo = seqNo;
+        record.IT_Path = QString::fromUtf8(path);
+        record.IT_PathHash = PathChecksum(record.IT_Path);
+        return encodeImageItem(record);
+    };
+    const QMap<QByteArray, QByteArray> items{{"000001", storedItem(1, "/old/one.png")},
+                                             {"000002", storedItem(2, "/old/two.png")}};
+    const struct {
+        const char* name;
+        QMap<QByteArray, QByteArray> admin;
+    } cases[] = {
+        {"lost", {}},
+        {"stale", {{"MAX_SEQ_NO", QByteArray("\x01\x00\x00\x00", 4)}}},
+    };
+    for (const auto& c : cases) {
+        writeFile(dir / "Default.idb", storeFileBytes(c.admin, items));
+        Catalog catalog(dir.path());
+        const FindOrAddResult added = catalog.images.FindOrAddImage(qpath(picture("new.png")), loader);
+        ASSERT_TRUE(added.record && added.added) << c.name;
+        EXPECT_EQ(added.record->IT_SeqNo, 3) << c.name;
+        EXPECT_EQ(catalog.images.ReadImage(1)->IT_Path, QStringLiteral("/old/one.png")) << c.name;
+        EXPECT_EQ(catalog.images.ReadImage(2)->IT_Path, QStringLiteral("/old/two.png")) << c.name;
+        catalog.images.EndImagePass();
+        EXPECT_EQ(int32Of(readStoreFile(dir / "Default.idb").admin["MAX_SEQ_NO"].value), 3) << c.name;
+    }
+}
+
 TEST_F(ImageStore, AnUnloadableOrOversizedPictureLeavesNoRecord)
 {
     writeFile(pictures / "broken.jpg", "not a picture");
