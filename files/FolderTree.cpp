@@ -397,6 +397,10 @@ void TFolderTree::DirectoryChanged(const QString& path)
         deferredPaths_.insert(path);
         return;
     }
+    // The watcher lets go of a folder that was removed; one made again under its name must be
+    // watched anew (before it is read, so that no change falls in between).
+    if (watched_.contains(path) && !watcher_.directories().contains(path))
+        watcher_.addPath(path);
     for (TFolderNode* node : watched_.values(path))
         if (watched_.contains(path, node)) // an earlier refresh may have removed it
             RefreshNode(node);

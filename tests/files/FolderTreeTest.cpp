@@ -128,6 +128,29 @@ TEST(FolderTree, FolderChangesAppearInSortedPlaceWhileFileChangesTouchNothing)
     EXPECT_TRUE(waitUntil([&] { return childTexts(empty) == QStringList({"first"}); }));
 }
 
+TEST(FolderTree, AFolderRemovedAndMadeAgainGoesOnFollowingChanges)
+{
+    test::ScratchDir scratch;
+    fs::create_directories(scratch / "remade" / "before");
+    TFolderTree tree;
+    QTreeWidgetItem* top = tree.SelectPath(qPath(scratch / "remade"))->parent();
+    // Looked up afresh each time: the tree may show the new folder by a new node.
+    const auto remadeShows = [&](const QStringList& expected) {
+        QTreeWidgetItem* remade = childNamed(tree, top, "remade");
+        if (!remade)
+            return false;
+        remade->setExpanded(true);
+        return childTexts(remade) == expected;
+    };
+    ASSERT_TRUE(remadeShows({"before"}));
+
+    fs::remove_all(scratch / "remade");
+    fs::create_directory(scratch / "remade");
+    ASSERT_TRUE(waitUntil([&] { return remadeShows({}); }));
+    fs::create_directory(scratch / "remade" / "after");
+    EXPECT_TRUE(waitUntil([&] { return remadeShows({"after"}); }));
+}
+
 TEST(FolderTree, SelectPathStopsAtTheDeepestExistingFolder)
 {
     test::ScratchDir scratch;
