@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace glimmora {
 
@@ -136,9 +137,21 @@ std::pair<TCategory*, bool> TCategories::FindOrAddCategory(const QString& name, 
     }
     if (findOnly)
         return {nullptr, true};
-    categories_.push_back(std::make_unique<TCategory>(highest + 1, wanted));
+    categories_.push_back(std::make_unique<TCategory>(nextCategoryId(highest), wanted));
     TCategory* category = categories_.back().get();
     return {category, true};
+}
+
+// One above the highest number in use. A file whose highest number is the largest int32 leaves
+// none above it; the lowest free number is taken then, as a negative one would never be saved.
+std::int32_t TCategories::nextCategoryId(std::int32_t highest) const
+{
+    if (highest < std::numeric_limits<std::int32_t>::max())
+        return highest + 1;
+    std::int32_t id = 0;
+    while (FindCategory(id))
+        ++id;
+    return id;
 }
 
 QList<TCategory*> TCategories::FillCategoryList() const

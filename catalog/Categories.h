@@ -118,6 +118,7 @@ public:
     const QString& fileName() const { return fileName_; }
 
 private:
+    std::int32_t nextCategoryId(std::int32_t highest) const;
     void closeWindows(TCategory& category);
     void updateCaptions(TCategory& category);
     void updateStatusTexts(TCategory& category);

@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <limits>
 
 namespace glimmora {
 namespace {
@@ -120,6 +121,13 @@ TEST(Categories, NewNumbersFollowTheHighestInUse)
     categories.DeleteCategory(eight, false);
     EXPECT_EQ(categories.FindCategory(8), nullptr);
     EXPECT_EQ(categories.FindOrAddCategory(QStringLiteral("d"), false).first->CategoryId, 8);
+
+    // A file whose highest number is the largest there is leaves no number above it: the new
+    // category takes the lowest free one instead of a negative number that is never saved.
+    writeFile(dir / "Default.cat", categoryRecord(0, "(unassigned)") + categoryRecord(1, "a")
+                                       + categoryRecord(std::numeric_limits<std::int32_t>::max(), "b"));
+    categories.LoadCategories();
+    EXPECT_EQ(categories.FindOrAddCategory(QStringLiteral("e"), false).first->CategoryId, 2);
 }
 
 TEST(Categories, MenuOf51CategoriesShows49AndMoreInTwoColumns)
