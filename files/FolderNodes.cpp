@@ -12,6 +12,8 @@
 #include <initializer_list>
 #include <system_error>
 
+#include <sys/stat.h>
+
 namespace glimmora {
 
 namespace fs = std::filesystem;
@@ -139,7 +141,13 @@ FolderListing readSubfolders(const QString& path, const ListingContext& context)
         if (folder == context.excludedPath || isOnPseudoFileSystem(folder, context.mounts))
             continue;
         const bool isLink = entry.is_symlink(typeError);
-        listing.folders.append({*name, isLink, isLink && leadsBack(entry.path(), context.canonicalChain)});
+        FolderEntry folderEntry{*name, isLink, isLink && leadsBack(entry.path(), context.canonicalChain)};
+        struct stat status;
+        if (::stat(entry.path().c_str(), &status) == 0) {
+            folderEntry.device = status.st_dev;
+            folderEntry.inode = status.st_ino;
+        }
+        listing.folders.append(folderEntry);
     }
     if (error) {
         listing.error = error.value();

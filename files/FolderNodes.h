@@ -54,6 +54,10 @@ struct FolderEntry {
     // A link to the folder being read, to one of its ancestors or to a folder shown above it in
     // the tree: shown, but never read, so a link cycle cannot unfold without end.
     bool leadsBack = false;
+    // Which folder it is (through a link, the folder it leads to), so that a folder replaced by
+    // another of the same name counts as a change; 0 when it cannot be told.
+    quint64 device = 0;
+    quint64 inode = 0;
 
     bool operator==(const FolderEntry&) const = default;
 };
@@ -106,7 +110,7 @@ QString volumeText(const QString& mountPoint, const QString& label);
 
 // How the subfolders on disk differ from the children a node shows.
 struct SubfolderChanges {
-    QStringList removed;      // shown names no longer on disk (renamed ones included)
+    QStringList removed;      // shown names no longer on disk (renamed and replaced ones included)
     QList<FolderEntry> added; // folders on disk not shown yet
     bool any() const { return !removed.isEmpty() || !added.isEmpty(); }
 };

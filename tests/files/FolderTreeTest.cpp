@@ -151,6 +151,31 @@ TEST(FolderTree, AFolderRemovedAndMadeAgainGoesOnFollowingChanges)
     EXPECT_TRUE(waitUntil([&] { return remadeShows({"after"}); }));
 }
 
+TEST(FolderTree, AFolderReplacedByAnotherOfTheSameNameShowsTheNewOne)
+{
+    test::ScratchDir scratch;
+    fs::create_directories(scratch / "photos" / "old");
+    fs::create_directories(scratch / "photos.new" / "new");
+    TFolderTree tree;
+    QTreeWidgetItem* top = tree.SelectPath(qPath(scratch / "photos" / "old"))->parent()->parent();
+    const auto photosShows = [&](const QStringList& expected) {
+        QTreeWidgetItem* photos = childNamed(tree, top, "photos");
+        if (!photos)
+            return false;
+        photos->setExpanded(true);
+        return childTexts(photos) == expected;
+    };
+    ASSERT_TRUE(photosShows({"old"}));
+
+    // Swapped in as a whole, the way a tool puts a finished copy in place.
+    fs::rename(scratch / "photos", scratch / "photos.old");
+    fs::rename(scratch / "photos.new", scratch / "photos");
+    ASSERT_TRUE(waitUntil([&] { return childTexts(top) == QStringList({"photos", "photos.old"}); }));
+    EXPECT_TRUE(waitUntil([&] { return photosShows({"new"}); }));
+    fs::create_directory(scratch / "photos" / "later");
+    EXPECT_TRUE(waitUntil([&] { return photosShows({"later", "new"}); }));
+}
+
 TEST(FolderTree, SelectPathStopsAtTheDeepestExistingFolder)
 {
     test::ScratchDir scratch;
