@@ -176,8 +176,14 @@ QImage decodeJpeg(const QString& path, const DecodeRequest& request)
 {
     if (request.thumbnailSize > 0) {
         QImage scaled = decodeJpegThumbnail(readPictureFile(path), request.thumbnailSize);
-        if (!scaled.isNull())
-            return oriented(std::move(scaled), QImageReader(path, "jpeg").transformation());
+        if (!scaled.isNull()) {
+            // The DCT scales round up, so the thumbnail's size comes from the picture's own.
+            const QImageReader reader(path, "jpeg");
+            const QSize size = thumbnailSizeFor(reader.size(), request.thumbnailSize);
+            if (size.isValid() && size != scaled.size())
+                scaled = scaled.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            return oriented(std::move(scaled), reader.transformation());
+        }
     }
     return decodeWithQt(path, "jpeg", request.thumbnailSize, request.jpegQuality);
 }

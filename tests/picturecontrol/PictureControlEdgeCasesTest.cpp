@@ -247,6 +247,18 @@ TEST_F(PictureControlErrors, JpegOrientationTagTurnsThePictureAtFullSizeAndAsThu
     }
 }
 
+TEST_F(PictureControlErrors, JpegThumbnailsTakeTheSizeOfThePictureNotOfItsScaledDecode)
+{
+    TGvboxCtrl control;
+    control.setThumbnail(60);
+    for (const QSize size : {QSize(1000, 333), QSize(333, 1000), QSize(1000, 130)}) {
+        const QImage picture = test::quadrantPicture(size.width(), size.height(), test::kColourQuadrants);
+        control.setFileName(file("scaled.jpg", encoded(picture, "JPEG")));
+        EXPECT_EQ(control.size(), thumbnailSizeFor(size, 60)) << size.width() << "x" << size.height();
+        EXPECT_TRUE(test::sameQuadrants(test::quadrantCentres(control.Picture()), test::kColourQuadrants, 48));
+    }
+}
+
 TEST(ThumbnailSize, FitsTheLongerSideAndKeepsSmallPictures)
 {
     struct Case {
