@@ -28,7 +28,8 @@ TRemoveableMediumForm::TRemoveableMediumForm(const NewDiskDetails& disk, QWidget
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       disk_(disk)
 {
-    setWindowTitle(QStringLiteral("Framilo - New Removeable Drive"));
+    // Titled with the product name, as every other window is.
+    setWindowTitle(QStringLiteral("Glimmora - New Removeable Drive"));
     auto* layout = new QVBoxLayout(this);
     layout->addSpacing(kHeaderTop + fontMetrics().height() + 6); // room for the painted line
     layout->addWidget(

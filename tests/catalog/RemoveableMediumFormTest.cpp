@@ -17,7 +17,7 @@ const NewDiskDetails kDisk{QStringLiteral("/media/u/STICK"), QStringLiteral(" PH
 TEST(TRemoveableMediumForm, ShowsTheDiskAndEnablesOkOnlyForADescription)
 {
     TRemoveableMediumForm form(kDisk);
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Framilo - New Removeable Drive"));
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Glimmora - New Removeable Drive"));
     EXPECT_EQ(form.headerLine(), QStringLiteral("Drive /media/u/STICK   Volume label=PHOTOS  Ser no: 1A2B-3C4D"));
     EXPECT_FALSE(form.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(form.okButton()->isEnabled());
