@@ -243,7 +243,7 @@ bool serialFromUuid(const QString& uuid, const QString& fileSystem, std::uint32_
     if (digits.isEmpty())
         return false;
     for (const QChar c : digits)
-        if (!isxdigit(c.unicode()) || c.unicode() > 0x7F)
+        if (c.unicode() > 0x7F || !isxdigit(c.unicode()))
             return false;
     const bool lowBits = fileSystem == QLatin1String("ntfs") || fileSystem == QLatin1String("ntfs3");
     const QString used = lowBits ? digits.right(8) : digits.left(8);
