@@ -73,6 +73,17 @@ QString hexText(const TQDB::Bytes& bytes)
         QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())).toHex());
 }
 
+// Whether the store file that opening `path` would open exists; reports it when not. Opening a
+// missing one would create an empty store, and a name without an extension opens NAME.QDB.
+bool storeFileExists(const TQDB& db, const QString& path)
+{
+    const QString name = QFile::decodeName(QByteArray::fromStdString(db.normalisedName(localPath(path))));
+    if (QFile::exists(name))
+        return true;
+    printError(QStringLiteral("no such file: %1").arg(name));
+    return false;
+}
+
 // Opens a store for reading only, so that closing it never rewrites the file.
 void openForReading(TQDB& db, const QString& path, const QString& password)
 {
@@ -136,13 +147,10 @@ int storeDump(const Invocation& invocation)
         printError(QStringLiteral("usage: store-dump FILE [--password P] [--json]"));
         return kBadUsage;
     }
-    if (!QFile::exists(options.files.first())) {
-        // Opening would create an empty store; a dump must not make files.
-        printError(QStringLiteral("no such file: %1").arg(options.files.first()));
-        return kFailure;
-    }
     try {
         TQDB db;
+        if (!storeFileExists(db, options.files.first()))
+            return kFailure; // a dump must not make files
         openForReading(db, options.files.first(), options.password);
         options.json ? printJsonDump(db) : printTextDump(db);
         db.setFileName("");
@@ -172,16 +180,14 @@ int storeCopy(const Invocation& invocation)
         printError(QStringLiteral("usage: store-copy SRC DST [--compress] [--password P] [--src-password P]"));
         return kBadUsage;
     }
-    if (!QFile::exists(options.files.at(0))) {
-        printError(QStringLiteral("no such file: %1").arg(options.files.at(0)));
-        return kFailure;
-    }
     // The copy is built under a name of its own beside DST and renamed over it when complete,
     // so that an existing DST is never left half-written.
     const std::string target = localPath(options.files.at(1));
     const std::string building = target + ".copy-" + std::to_string(::getpid()) + ".QDB";
     try {
         TQDB source;
+        if (!storeFileExists(source, options.files.at(0)))
+            return kFailure;
         openForReading(source, options.files.at(0), options.sourcePassword);
         TQDB copy;
         copy.setFileName(building);

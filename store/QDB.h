@@ -164,10 +164,12 @@ public:
     // Names of the work files while the store is open (empty otherwise).
     const std::string& dataWorkFileName() const { return dataWorkName_; }
     const std::string& indexWorkFileName() const { return indexWorkName_; }
+    // The name that assigning `name` would open: expanded when so set, ".QDB" added when it
+    // has no extension.
+    std::string normalisedName(const std::string& name) const;
 
 private:
     // Opening and closing.
-    std::string normalisedName(const std::string& name) const;
     void open();
     void close();
     void discardOpenState() noexcept;

@@ -134,5 +134,27 @@ TEST(CliStore, PlainDumpListsEntries)
     EXPECT_FALSE(std::filesystem::exists(dir / "missing.idb"));
 }
 
+// A name without an extension stands for NAME.QDB in the store; a file of the bare name is not
+// the store the tools would open, and opening that one must not create it.
+TEST(CliStore, NameWithoutExtensionNeverMakesAnEmptyStore)
+{
+    ScratchDir dir;
+    const auto bare = dir / "bare";
+    writeSource((dir / "bare.idb").string());
+    std::filesystem::rename(dir / "bare.idb", bare);
+    const auto made = dir / "bare.QDB";
+
+    EXPECT_EQ(runCli("store-dump " + quoted(bare)).status, 1);
+    EXPECT_EQ(runCli("store-copy " + quoted(bare) + " " + quoted(dir / "copy.idb")).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(made)) << "no empty store is made under the name opened";
+    EXPECT_FALSE(std::filesystem::exists(dir / "copy.idb"));
+
+    // With the store under the name the store opens, the bare name reaches it.
+    std::filesystem::rename(bare, made);
+    const auto run = runCli("store-dump " + quoted(bare));
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.output.substr(0, run.output.find('\n')), "count: 2");
+}
+
 } // namespace
 } // namespace glimmora::test
