@@ -562,10 +562,16 @@ void TQDB::writeAt(std::int64_t position, ByteView bytes)
     }
 }
 
-// The stored bytes of an entry; a value outside the data work file is a damaged index.
+// Whether an entry's value lies within the data work file; one that does not is a damaged index.
+bool TQDB::liesWithinData(const TIndex& entry)
+{
+    return entry.Position >= 0 && entry.Length >= 0 && std::int64_t(entry.Position) + entry.Length <= dataEnd();
+}
+
+// The stored bytes of an entry.
 void TQDB::readStored(const TIndex& entry, Bytes& stored)
 {
-    if (entry.Position < 0 || entry.Length < 0 || std::int64_t(entry.Position) + entry.Length > dataEnd())
+    if (!liesWithinData(entry))
         raiseIndexNotValid(fileName_);
     try {
         stored.resize(static_cast<std::size_t>(entry.Length));
@@ -740,8 +746,9 @@ void TQDB::changeItem(ByteView content)
 
     const Bytes stored = storedForm(content);
     TIndex entry = items_.object(itemIndex_);
-    const bool grows = std::int64_t(stored.size()) > entry.Length;
-    if (grows)
+    // An entry reaching outside the data (a damaged index) is not written over in place: the
+    // write would land before the data or far beyond its end.
+    if (std::int64_t(stored.size()) > entry.Length || !liesWithinData(entry))
         entry.Position = appendPosition(std::int64_t(stored.size()), false);
     writeAt(entry.Position, stored);
     entry.Length = static_cast<std::int32_t>(stored.size());
@@ -952,7 +959,7 @@ void TQDB::changeAdmin(ByteView content)
     if (refuseIfReadOnly())
         return;
     TIndex entry = admins_.object(adminIndex_);
-    if (std::int64_t(content.size()) > entry.Length)
+    if (std::int64_t(content.size()) > entry.Length || !liesWithinData(entry))
         entry.Position = appendPosition(std::int64_t(content.size()), false);
     try {
         writeAt(entry.Position, content);

@@ -186,6 +186,7 @@ private:
     std::int64_t dataEnd();
     std::int32_t appendPosition(std::int64_t length, bool asIndexError);
     void writeAt(std::int64_t position, ByteView bytes);
+    bool liesWithinData(const TIndex& entry);
     void readStored(const TIndex& entry, Bytes& stored);
     Bytes storedForm(ByteView content) const;
 

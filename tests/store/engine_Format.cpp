@@ -169,6 +169,33 @@ TEST(EngineFormat, ValueOutsideTheDataSectionIsRefusedOnRead)
     }
 }
 
+// A damaged entry reaching outside the data is never written over in place: that would write
+// before the data or far beyond its end (a work file of gigabytes). The new value is appended.
+TEST(EngineFormat, ChangingAValueOutsideTheDataSectionAppendsIt)
+{
+    ScratchDir dir;
+    const auto name = (dir / "outside.idb").string();
+    writeFile(name, rawStore("abc", rawIndex({{"MAX_SEQ_NO", 1000000000, 4, store::format::ifAdmin},
+                                              {"negative", -5, 3, 0},
+                                              {"huge", 0, 0x7fffffff, 0},
+                                              {"far", 2, 5, 0},
+                                              {"beyond", 1000000000, 10, 0}})));
+    TQDB db;
+    db.setFileName(name);
+    std::int64_t end = 3;
+    for (const char* key : {"beyond", "far", "huge", "negative"}) {
+        ASSERT_TRUE(db.findKey(key));
+        db.changeItem(bytesOf("xy"));
+        end += 2;
+        EXPECT_EQ(db.itemEntry(db.itemIndex()).Position, end - 2) << key;
+        EXPECT_EQ(currentItem(db), "xy") << key;
+    }
+    db.setAdminInteger("MAX_SEQ_NO", 9);
+    EXPECT_EQ(db.getAdminInteger("MAX_SEQ_NO"), 9);
+    EXPECT_EQ(db.adminEntry(0).Position, end);
+    EXPECT_EQ(readFile(db.dataWorkFileName()), "abcxyxyxyxy" + int32Bytes(9));
+}
+
 TEST(EngineFormat, DuplicateItemKeysInAFileAreRefused)
 {
     ScratchDir dir;
