@@ -219,6 +219,9 @@ void TQDB::createEmptyStoreFile()
 void TQDB::splitStoreFile()
 {
     stamp_ = seam::status(fileName_);
+    // Reading a named pipe would wait for a writer for ever; only a regular file is a store.
+    if (stamp_ && !stamp_->regular)
+        raiseNotValid(fileName_);
     if (stamp_ && !stamp_->ownerWritable)
         readOnly_ = true;
 

@@ -155,6 +155,29 @@ TEST(EngineFormat, DamagedFilesAreRefusedWithoutChange)
     }
 }
 
+// Only a regular file can be a store: opening a named pipe for reading would wait for a writer
+// for ever, and a directory is no store either.
+TEST(EngineFormat, NonRegularFilesAreRefusedWithoutWaiting)
+{
+    ScratchDir dir;
+    const auto pipe = (dir / "pipe.idb").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto folder = (dir / "folder.idb").string();
+    fs::create_directory(folder);
+    for (const auto& name : {pipe, folder}) {
+        TQDB db;
+        try {
+            db.setFileName(name);
+            ADD_FAILURE() << name << " opened";
+        } catch (const store::EQDBFileError& error) {
+            EXPECT_EQ(std::string(error.what()), "The file " + name + " is not a valid QDB file");
+        }
+        EXPECT_FALSE(db.active());
+        EXPECT_EQ(db.fileName(), "");
+        EXPECT_TRUE(workFilesLeft().empty());
+    }
+}
+
 TEST(EngineFormat, ValueOutsideTheDataSectionIsRefusedOnRead)
 {
     ScratchDir dir;
