@@ -115,7 +115,7 @@ Sha1Digest sha1(std::string_view bytes)
     return sha1(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
-Sha1Digest passwordKey(std::string_view password) { return sha1(password); }
+Sha1Digest passwordKey(std::string_view password) { return sha1(password.substr(0, kMaxPasswordLength)); }
 
 Sha1Digest passwordCheckValue(const Sha1Digest& key) { return sha1(std::span<const std::uint8_t>(key)); }
 

@@ -6,6 +6,7 @@
 // and every chunk of its two sections xor-ed with a generator seeded from K.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -18,7 +19,11 @@ using Sha1Digest = std::array<std::uint8_t, 20>;
 Sha1Digest sha1(std::span<const std::uint8_t> bytes);
 Sha1Digest sha1(std::string_view bytes);
 
-// The scrambling key K of a password: SHA-1 of its characters (no terminator).
+// A password holds at most this many characters; the rest of a longer one does not count.
+inline constexpr std::size_t kMaxPasswordLength = 255;
+
+// The scrambling key K of a password: SHA-1 of its first kMaxPasswordLength characters (no
+// terminator).
 Sha1Digest passwordKey(std::string_view password);
 
 // The check value stored in the password block: SHA-1 of the 20 bytes of K.

@@ -44,6 +44,16 @@ TEST(Password, CheckValueIsTheDigestOfTheKey)
     EXPECT_NE(passwordCheckValue(passwordKey("abd")), passwordCheckValue(key));
 }
 
+TEST(Password, OnlyTheFirst255CharactersCount)
+{
+    // A password holds at most 255 characters; a longer one typed in is cut, so that the store
+    // it protects opens wherever the same password is typed.
+    const std::string longest(255, 'p');
+    EXPECT_EQ(passwordKey(longest + "beyond"), passwordKey(longest));
+    EXPECT_EQ(passwordKey(longest), sha1(longest));
+    EXPECT_NE(passwordKey(longest.substr(1)), passwordKey(longest));
+}
+
 TEST(Scramble, SevenBytesAreOneWordAndThreeSingleBytes)
 {
     // With an all-zero key the seed is 0 and the generator runs 0x3C6EF35F, 0x47502932,
