@@ -134,6 +134,15 @@ void TBandReport::drawBand(const ReportBand& band, const QRectF& area)
     painter_->restore();
 }
 
+void TBandReport::drawPage(QPainter& painter, int number) const
+{
+    // A drawing records only what changes from a fresh painter's state, so the painter it is
+    // played on must start from that state, whatever the device's own defaults.
+    painter.setPen(QPen(Qt::black));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPicture(0, 0, page(number));
+}
+
 bool TBandReport::Print(QPagedPaintDevice& device, int first, int last,
                         const std::function<void(int page)>& progress) const
 {
@@ -164,7 +173,7 @@ bool TBandReport::Print(QPagedPaintDevice& device, int first, int last,
             painter.translate(corner);
             painter.scale(scale, scale);
         }
-        painter.drawPicture(0, 0, page(number));
+        drawPage(painter, number);
         painter.restore();
         if (progress)
             progress(number);

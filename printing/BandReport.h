@@ -84,8 +84,10 @@ public:
     // Discards the prepared pages.
     void ClearPages();
 
-    // A page played back on a painter (QPainter::drawPicture) comes out at its real size on the
-    // painter's device: a report pixel is 1/96 inch of the device's logical resolution.
+    // Plays page `number` back on a painter, which is first given the black pen and empty brush
+    // the page was drawn with. The page comes out at its real size on the painter's device: a
+    // report pixel is 1/96 inch of the device's logical resolution.
+    void drawPage(QPainter& painter, int number) const;
 
     // Prints pages first to last on a device whose page layout is in full-page mode (drawing
     // starts at the paper's corner). A device whose paper differs from the report's gets each

@@ -28,8 +28,7 @@ std::int32_t PrintScrapbook::addImage(const QString& categoryName, const QString
     return record.IT_SeqNo;
 }
 
-void PrintScrapbook::addImages(const QString& categoryName, const QString& directory, const QString& prefix,
-                               int count)
+void PrintScrapbook::addImages(const QString& categoryName, const QString& directory, const QString& prefix, int count)
 {
     for (int i = 1; i <= count; ++i)
         addImage(categoryName, QStringLiteral("%1/%2%3.png").arg(directory, prefix).arg(i, 3, 10, QLatin1Char('0')));
@@ -70,8 +69,8 @@ QPageLayout a4Layout(QPageLayout::Orientation orientation)
     return layout;
 }
 
-void writeReportPdf(const TBandReport& report, const QPageLayout& layout, const std::filesystem::path& file,
-                    int first, int last)
+void writeReportPdf(const TBandReport& report, const QPageLayout& layout, const std::filesystem::path& file, int first,
+                    int last)
 {
     QPdfWriter writer(qpath(file));
     writer.setPageLayout(layout);
@@ -129,9 +128,9 @@ QList<PdfWord> pdfWords(const std::filesystem::path& file, int page)
 {
     static const QRegularExpression word(QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" "
                                                         "xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>"));
-    const QString html = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), pageArgument(page),
-                                                           QStringLiteral("-l"), pageArgument(page), qpath(file),
-                                                           QStringLiteral("-")});
+    const QString html =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), pageArgument(page),
+                                          QStringLiteral("-l"), pageArgument(page), qpath(file), QStringLiteral("-")});
     QList<PdfWord> words;
     for (auto it = word.globalMatch(html); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();

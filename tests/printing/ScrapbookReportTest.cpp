@@ -137,8 +137,11 @@ TEST_F(ScrapbookReportTest, ADirectoryLosesItsTrailingSeparatorUnlessItIsTheRoot
     const struct {
         const char* path;
         const char* directory;
-    } cases[] = {{"/oak.png", "/"},        {"/pics/oak.png", "/pics"}, {"/pics/trees/oak.png", "/pics/trees"},
-                 {"//oak.png", "/"},       {"oak.png", ""}};
+    } cases[] = {{"/oak.png", "/"},
+                 {"/pics/oak.png", "/pics"},
+                 {"/pics/trees/oak.png", "/pics/trees"},
+                 {"//oak.png", "/"},
+                 {"oak.png", ""}};
     for (const auto& entry : cases)
         EXPECT_EQ(printedDirectory(QString::fromUtf8(entry.path)), QString::fromUtf8(entry.directory)) << entry.path;
 
@@ -155,7 +158,9 @@ TEST_F(ScrapbookReportTest, ADirectoryLosesItsTrailingSeparatorUnlessItIsTheRoot
 
 TEST_F(ScrapbookReportTest, OutsideTextsArePrintedPlainOnOneLineWithinTheirColumn)
 {
-    EXPECT_EQ(singleLineText(QStringLiteral("a\nb\tc\x01" "d\u2028e")), QStringLiteral("a b c\uFFFDd e"));
+    EXPECT_EQ(singleLineText(QStringLiteral("a\nb\tc\x01"
+                                            "d\u2028e")),
+              QStringLiteral("a b c\uFFFDd e"));
 
     const QString longDirectory = QStringLiteral("/pics") + QStringLiteral("/a-rather-long-folder-name").repeated(8);
     book.addImage(QStringLiteral("trees"), longDirectory + QStringLiteral("/oak.png"),
