@@ -23,15 +23,14 @@ namespace glimmora {
 namespace {
 
 const QString kWorking = QStringLiteral("Working...");
-const QString kNoImages = QStringLiteral("Sorry--there are no images in any of the categories you've selected.");
 
 // How often the window is repainted while it works.
 constexpr qint64 kRepaintMilliseconds = 100;
 
 void sayNoImages()
 {
-    showMessage({kNoImages, QStringLiteral("Glimmora"), MessageIcon::None, MessageButton::Ok, MessageButton::Ok,
-                 MessageBeep::Exclamation});
+    showMessage({TScrapbookReport::kNoImagesText, QStringLiteral("Glimmora"), MessageIcon::None, MessageButton::Ok,
+                 MessageButton::Ok, MessageBeep::Exclamation});
 }
 
 } // namespace

@@ -85,6 +85,8 @@ void drawRule(QPainter& painter, double y, double width)
 } // namespace
 
 const QString TScrapbookReport::kTitle = QStringLiteral("Framilo");
+const QString TScrapbookReport::kNoImagesText =
+    QStringLiteral("Sorry--there are no images in any of the categories you've selected.");
 
 TScrapbookReport::TScrapbookReport(TCategories& categories) : categories_(categories)
 {

@@ -23,7 +23,8 @@ class TCategory;
 // the printing and unloaded again at once unless a category window holds them.
 class TScrapbookReport {
 public:
-    static const QString kTitle; // the print job's name
+    static const QString kTitle;        // the print job's name
+    static const QString kNoImagesText; // when the chosen categories have no image
 
     explicit TScrapbookReport(TCategories& categories);
     // Lets go of the category being printed.
