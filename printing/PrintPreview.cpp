@@ -7,7 +7,6 @@
 
 // Qt
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
@@ -56,7 +55,7 @@ void addShortcut(QWidget* window, const QKeySequence& keys, QToolButton* button)
 
 } // namespace
 
-TPrintPreviewForm::TPrintPreviewForm(QWidget* parent) : QDialog(parent)
+TPrintPreviewForm::TPrintPreviewForm(QWidget* parent) : TPrintingDialog(parent)
 {
     setWindowTitle(QStringLiteral("Glimmora - Print Preview"));
     // A preview is read best large, so it can be maximised.
@@ -166,7 +165,7 @@ void TPrintPreviewForm::btnPrintThisPageClick()
 
 void TPrintPreviewForm::resizeEvent(QResizeEvent* event)
 {
-    QDialog::resizeEvent(event);
+    TPrintingDialog::resizeEvent(event);
     FormResize();
 }
 
@@ -174,18 +173,6 @@ void TPrintPreviewForm::FormResize()
 {
     Panel1->setGeometry(0, 0, width(), kPanelHeight);
     QRPreview1->setGeometry(0, kPanelHeight, width(), height() - kPanelHeight);
-}
-
-void TPrintPreviewForm::keyPressEvent(QKeyEvent* event)
-{
-    if (!openHelpOnF1(event))
-        QDialog::keyPressEvent(event);
-}
-
-void TPrintPreviewForm::changeEvent(QEvent* event)
-{
-    QDialog::changeEvent(event);
-    followHelpDirectory(*this, event);
 }
 
 } // namespace glimmora

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "printing/PrintingWindow.h"
+
 // Qt
-#include <QDialog>
 
 class QFrame;
 class QLabel;
@@ -17,7 +18,7 @@ class TPageView;
 
 // The print preview: the prepared pages of a report one at a time, with paging, zoom, printing
 // all or some pages (which closes the preview) and printing the page shown (which does not).
-class TPrintPreviewForm : public QDialog {
+class TPrintPreviewForm : public TPrintingDialog {
     Q_OBJECT
 
 public:
@@ -50,8 +51,6 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void FormResize();

@@ -9,7 +9,6 @@
 #include "printing/ReportPrinter.h"
 
 // Qt
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -36,7 +35,7 @@ void sayNoImages()
 } // namespace
 
 TQRListForm::TQRListForm(TCategories& categories, QWidget* parent)
-    : QDialog(parent),
+    : TPrintingDialog(parent),
       categories_(categories),
       report_(categories)
 {
@@ -275,19 +274,7 @@ void TQRListForm::done(int result)
     if (working_)
         return; // the work in hand ends first
     report_.releaseCategory();
-    QDialog::done(result);
-}
-
-void TQRListForm::keyPressEvent(QKeyEvent* event)
-{
-    if (!openHelpOnF1(event))
-        QDialog::keyPressEvent(event);
-}
-
-void TQRListForm::changeEvent(QEvent* event)
-{
-    QDialog::changeEvent(event);
-    followHelpDirectory(*this, event);
+    TPrintingDialog::done(result);
 }
 
 } // namespace glimmora

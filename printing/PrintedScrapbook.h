@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/UserInterface.h"
+#include "printing/PrintingWindow.h"
 #include "printing/ScrapbookReport.h"
 
 // Qt
-#include <QDialog>
 #include <QElapsedTimer>
 #include <QPrinter>
 
@@ -24,7 +24,7 @@ class TCategory;
 
 // The printing window: the user chooses categories, sets up the printer, previews and prints
 // the scrapbook report. A category window uses it unshown to preview its one category.
-class TQRListForm : public QDialog {
+class TQRListForm : public TPrintingDialog {
     Q_OBJECT
 
 public:
@@ -59,10 +59,6 @@ public slots:
     void BitBtn3Click();
 
     void done(int result) override;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void FormCreate();

@@ -29,17 +29,18 @@ QToolButton* pictureButton(QWidget* parent, const QRect& geometry, const QString
     return button;
 }
 
-bool openHelpOnF1(const QKeyEvent* event)
+void TPrintingDialog::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() != Qt::Key_F1)
-        return false;
-    HelpWindow::showTopic(kPrintingHelpContext);
-    return true;
+    if (event->key() == Qt::Key_F1)
+        HelpWindow::showTopic(kPrintingHelpContext);
+    else
+        QDialog::keyPressEvent(event);
 }
 
-void followHelpDirectory(const QWidget& window, const QEvent* event)
+void TPrintingDialog::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::ActivationChange && window.isActiveWindow())
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
         HelpWindow::setHelpDirectory(programDirectory() + QStringLiteral("/help"));
 }
 

@@ -124,6 +124,20 @@ QStringList pdfPageTexts(const std::filesystem::path& file)
     return pages;
 }
 
+void expectPageHeadings(const std::filesystem::path& file, const QList<PageHeading>& headings)
+{
+    const QStringList pages = pdfPageTexts(file);
+    ASSERT_EQ(pages.size(), headings.size());
+    for (int i = 0; i < pages.size(); ++i) {
+        // The first line: the name at the left, the page number at the right.
+        const QStringList heading =
+            pages[i].trimmed().section(QLatin1Char('\n'), 0, 0).simplified().split(QLatin1Char(' '));
+        EXPECT_EQ(heading,
+                  (QStringList{headings[i].category, QStringLiteral("Page"), QString::number(headings[i].number)}))
+            << "page " << i + 1;
+    }
+}
+
 QList<PdfWord> pdfWords(const std::filesystem::path& file, int page)
 {
     static const QRegularExpression word(QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" "

@@ -69,6 +69,14 @@ QImage renderPdfPage(const std::filesystem::path& file, int page, int dotsPerInc
 // The images placed on a page, as pdfimages extracts them.
 QList<QImage> pdfPageImages(const std::filesystem::path& file, int page);
 
+// Expects the file to hold exactly these pages, each headed by its category's name and
+// numbered as given.
+struct PageHeading {
+    QString category;
+    int number = 1;
+};
+void expectPageHeadings(const std::filesystem::path& file, const QList<PageHeading>& headings);
+
 // The left edges of the words that begin with `prefix`, each once, in order.
 QList<int> leftEdgesOf(const QList<PdfWord>& words, const QString& prefix);
 // The words that begin with `prefix` in reading order of newspaper columns.

@@ -59,12 +59,9 @@ TEST_F(ScrapbookReportTest, EveryCategoryWithImagesBeginsAPageHeadedByItsName)
     book.addImages(QStringLiteral("cherries"), QStringLiteral("/pics/cherries"), QStringLiteral("c"), 2);
 
     ASSERT_TRUE(printCategories({QStringLiteral("cherries"), QStringLiteral("bananas"), QStringLiteral("apples")}));
+    expectPageHeadings(pdf, {{"apples", 1}, {"cherries", 2}});
     const QStringList pages = pdfPageTexts(pdf);
-    ASSERT_EQ(pages.size(), 2);
-    EXPECT_TRUE(pages[0].trimmed().startsWith(QStringLiteral("apples"))) << pages[0].toStdString();
-    EXPECT_TRUE(pages[1].trimmed().startsWith(QStringLiteral("cherries"))) << pages[1].toStdString();
     for (int i = 0; i < 2; ++i) {
-        EXPECT_TRUE(pages[i].contains(QStringLiteral("Page %1").arg(i + 1)));
         EXPECT_TRUE(pages[i].contains(QStringLiteral("Glimmora")));
         EXPECT_TRUE(pages[i].contains(QStringLiteral("Printed at ")));
     }
@@ -224,12 +221,7 @@ TEST_F(ScrapbookReportTest, PrintingARangePrintsExactlyThosePages)
     ASSERT_EQ(report.QuickReport.PageCount(), 5);
 
     writeReportPdf(report.QuickReport, a4Layout(), pdf, 2, 3);
-    const QStringList pages = pdfPageTexts(pdf);
-    ASSERT_EQ(pages.size(), 2);
-    EXPECT_TRUE(pages[0].trimmed().startsWith(QStringLiteral("b")));
-    EXPECT_TRUE(pages[0].contains(QStringLiteral("Page 2")));
-    EXPECT_TRUE(pages[1].trimmed().startsWith(QStringLiteral("c")));
-    EXPECT_TRUE(pages[1].contains(QStringLiteral("Page 3")));
+    expectPageHeadings(pdf, {{"b", 2}, {"c", 3}});
 
     QPdfWriter writer(qpath(dir / "refused.pdf"));
     for (const auto& [first, last] : {std::pair{0, 1}, {4, 6}, {3, 2}})
