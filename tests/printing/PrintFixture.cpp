@@ -22,7 +22,7 @@ std::int32_t PrintScrapbook::addImage(const QString& categoryName, const QString
     record.IT_Path = path;
     record.IT_PathHash = PathChecksum(path);
     record.IT_Memo = memo;
-    record.IT_Bitmap = thumbnail.isNull() ? plainThumbnail(Qt::darkGreen) : thumbnail;
+    record.IT_Bitmap = thumbnail;
     catalog.images.WriteImage(record);
     catalog.categories.AddImageToCategory(category(categoryName), record);
     return record.IT_SeqNo;
@@ -46,14 +46,14 @@ void PrintScrapbook::save()
     ASSERT_TRUE(catalog.categories.SaveCategories());
 }
 
-QImage PrintScrapbook::plainThumbnail(QColor colour, QSize size)
+QImage plainThumbnail(QColor colour, QSize size)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     return image;
 }
 
-QImage PrintScrapbook::checkerThumbnail()
+QImage checkerThumbnail()
 {
     QImage image(60, 60, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y)

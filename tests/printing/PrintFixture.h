@@ -22,25 +22,25 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace glimmora::test {
 
+// A thumbnail of one colour.
+QImage plainThumbnail(QColor colour, QSize size = QSize(60, 45));
+// A pattern of 3-pixel squares, 60 x 60, so that any smoothing of it shows.
+QImage checkerThumbnail();
+
 // A scrapbook whose records are written straight into its store: printing needs no picture
 // files, and the paths can be whatever a test wants to see printed.
 class PrintScrapbook {
 public:
     explicit PrintScrapbook(const std::filesystem::path& dir) : catalog(dir) {}
 
-    // A record in the named category (made when new); its sequence number. Without a thumbnail
-    // it gets a plain green one.
+    // A record in the named category (made when new); its sequence number.
     std::int32_t addImage(const QString& categoryName, const QString& path, const QString& memo = QString(),
-                          const QImage& thumbnail = QImage());
+                          const QImage& thumbnail = plainThumbnail(Qt::darkGreen));
     // `count` records named "<prefix>NNN.png" in `directory`.
     void addImages(const QString& categoryName, const QString& directory, const QString& prefix, int count);
     TCategory& category(const QString& name);
     // Saves the store, the memberships and the categories, as the program does.
     void save();
-
-    static QImage plainThumbnail(QColor colour, QSize size = QSize(60, 45));
-    // A pattern of 3-pixel squares, so that any smoothing of it shows.
-    static QImage checkerThumbnail();
 
     Catalog catalog;
 

@@ -185,7 +185,7 @@ TEST_F(ScrapbookReportTest, OutsideTextsArePrintedPlainOnOneLineWithinTheirColum
 
 TEST_F(ScrapbookReportTest, ThumbnailsArePrintedPixelForPixelFromTheStoredBitmap)
 {
-    const QImage checker = PrintScrapbook::checkerThumbnail();
+    const QImage checker = checkerThumbnail();
     book.addImage(QStringLiteral("trees"), QStringLiteral("/pics/oak.png"), QString(), checker);
     ASSERT_TRUE(printCategories({QStringLiteral("trees")}));
 
@@ -211,6 +211,24 @@ TEST_F(ScrapbookReportTest, ThumbnailsArePrintedPixelForPixelFromTheStoredBitmap
                 }
         }
     EXPECT_EQ(impure, 0);
+}
+
+TEST_F(ScrapbookReportTest, AMissingThumbnailLeavesItsAreaEmptyAndALargeOneShowsItsCorner)
+{
+    book.addImage(QStringLiteral("trees"), QStringLiteral("/pics/large.png"), QString(),
+                  plainThumbnail(Qt::blue, QSize(80, 80)));
+    book.addImage(QStringLiteral("trees"), QStringLiteral("/pics/none.png"), QString(), QImage());
+    ASSERT_TRUE(printCategories({QStringLiteral("trees")}));
+    EXPECT_TRUE(pdfPageTexts(pdf).first().contains(QStringLiteral("none.png")));
+
+    const int scale = 2;
+    const QImage page = renderPdfPage(pdf, 1, 96 * scale);
+    const double top = reportPaperOf(a4Layout()).topOffset + 54 + 8;
+    const auto pixel = [&](double x, double y) { return page.pixelColor(int(x * scale), int(y * scale)); };
+    EXPECT_EQ(pixel(56 + 30, top + 30), QColor(Qt::blue));
+    EXPECT_EQ(pixel(56 + 61, top + 30), QColor(Qt::white));      // right of the 60-pixel area
+    EXPECT_EQ(pixel(56 + 30, top + 61), QColor(Qt::white));      // below it
+    EXPECT_EQ(pixel(56 + 30, top + 62 + 30), QColor(Qt::white)); // the second line has none
 }
 
 TEST_F(ScrapbookReportTest, PrintingARangePrintsExactlyThosePages)
