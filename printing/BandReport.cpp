@@ -4,6 +4,7 @@
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QTransform>
 
 #include <algorithm>
 
@@ -30,6 +31,17 @@ void useSharpImages(QPainter& painter)
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
 }
 
+// How pages laid out for one paper go onto another: as they are on the same paper, else scaled
+// to fit and centred. The device's coordinates are its own pixels.
+QTransform fittingTransform(const QSizeF& laidOut, const QSizeF& target, double devicePixelsPerReportPixel)
+{
+    if (laidOut == target)
+        return QTransform();
+    const double scale = std::min(target.width() / laidOut.width(), target.height() / laidOut.height());
+    const QSizeF margin = (target - laidOut * scale) / 2 * devicePixelsPerReportPixel;
+    return QTransform::fromTranslate(margin.width(), margin.height()).scale(scale, scale);
+}
+
 } // namespace
 
 ReportPaper reportPaperOf(const QPageLayout& layout)
@@ -52,7 +64,6 @@ void TBandReport::ClearPages()
     painter_.reset();
     current_ = QPicture();
     pages_.clear();
-    prepared_ = false;
 }
 
 void TBandReport::Prepare(const std::function<void(int lines)>& progress)
@@ -71,7 +82,6 @@ void TBandReport::Prepare(const std::function<void(int lines)>& progress)
         ClearPages(); // half a report is no report
         throw;
     }
-    prepared_ = true;
 }
 
 void TBandReport::NewPage()
@@ -152,29 +162,15 @@ bool TBandReport::Print(QPagedPaintDevice& device, int first, int last,
     if (!painter.begin(&device))
         return false;
     useSharpImages(painter);
-
-    // Pages laid out for other paper are scaled to fit this one, centred; device coordinates
-    // are pixels of the device's resolution.
-    const ReportPaper target = reportPaperOf(device.pageLayout());
-    const double scale =
-        std::min(target.size.width() / paper_.size.width(), target.size.height() / paper_.size.height());
-    const double devicePixels = device.logicalDpiX() / kReportPixelsPerInch;
-    const QPointF corner((target.size.width() - paper_.size.width() * scale) / 2 * devicePixels,
-                         (target.size.height() - paper_.size.height() * scale) / 2 * devicePixels);
-    const bool samePaper = target.size == paper_.size;
+    painter.setTransform(fittingTransform(paper_.size, reportPaperOf(device.pageLayout()).size,
+                                          device.logicalDpiX() / kReportPixelsPerInch));
 
     for (int number = first; number <= last; ++number) {
         if (number > first && !device.newPage()) {
             painter.end();
             return false;
         }
-        painter.save();
-        if (!samePaper) {
-            painter.translate(corner);
-            painter.scale(scale, scale);
-        }
         drawPage(painter, number);
-        painter.restore();
         if (progress)
             progress(number);
     }

@@ -5,6 +5,7 @@
 #include <QPicture>
 #include <QRectF>
 #include <QSizeF>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -79,7 +80,6 @@ public:
     int PageNumber() const { return pages_.size() + 1; }
 
     int PageCount() const { return pages_.size(); }
-    bool isPrepared() const { return prepared_; }
     const QPicture& page(int number) const { return pages_.at(number - 1); }
     // Discards the prepared pages.
     void ClearPages();
@@ -108,7 +108,6 @@ private:
     ReportPaper paper_;
     int columns_ = 1;
     QList<QPicture> pages_;
-    bool prepared_ = false;
 
     // The page being prepared.
     QPicture current_;

@@ -151,8 +151,12 @@ void TPrintPreviewForm::btnPrintClick()
         return;
     const int shown = QRPreview1->PageNumber();
     const std::optional<PageRange> pages = askPagesToPrint(*printer_, pageCount(), {shown, shown}, this);
-    if (pages && printReportPages(*report_, *printer_, *pages))
+    if (!pages)
+        return;
+    if (printReportPages(*report_, *printer_, *pages))
         accept();
+    else
+        reportPrintingFailure(*printer_);
 }
 
 void TPrintPreviewForm::btnPrintThisPageClick()
@@ -160,7 +164,8 @@ void TPrintPreviewForm::btnPrintThisPageClick()
     if (!report_ || pageCount() == 0)
         return;
     const int shown = QRPreview1->PageNumber();
-    printReportPages(*report_, *printer_, {shown, shown});
+    if (!printReportPages(*report_, *printer_, {shown, shown}))
+        reportPrintingFailure(*printer_);
 }
 
 void TPrintPreviewForm::resizeEvent(QResizeEvent* event)

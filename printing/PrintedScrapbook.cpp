@@ -226,6 +226,8 @@ void TQRListForm::btnPrintClick()
         report.ClearPages();
         if (printed)
             accept();
+        else
+            reportPrintingFailure(printer_);
     });
 }
 

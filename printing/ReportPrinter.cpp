@@ -22,14 +22,16 @@ bool printReportPages(const TBandReport& report, QPrinter& printer, const PageRa
 {
     printer.setDocName(report.title);
     printer.setFullPage(true); // the report draws from the paper's corner
-    if (report.Print(printer, pages.first, pages.last, progress) && printer.printerState() != QPrinter::Error)
-        return true;
-    const QString target = printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
-    showMessage({QStringLiteral("The pages could not be printed on %1.")
-                     .arg(target.isEmpty() ? QStringLiteral("the printer") : target),
-                 QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
-                 MessageBeep::Error});
-    return false;
+    return report.Print(printer, pages.first, pages.last, progress) && printer.printerState() != QPrinter::Error;
+}
+
+void reportPrintingFailure(const QPrinter& printer)
+{
+    QString target = printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
+    if (target.isEmpty())
+        target = QStringLiteral("the printer");
+    showMessage({QStringLiteral("The pages could not be printed on %1.").arg(target), QStringLiteral("Glimmora"),
+                 MessageIcon::Error, MessageButton::Ok, MessageButton::Ok, MessageBeep::Error});
 }
 
 } // namespace glimmora

@@ -20,9 +20,11 @@ class TBandReport;
 // when the user cancelled.
 std::optional<PageRange> askPagesToPrint(QPrinter& printer, int pageCount, const PageRange& preset, QWidget* parent);
 
-// Prints the prepared pages of `pages` on the printer, under the report's title; a printer that
-// fails is reported to the user. `progress` is told each page sent.
+// Prints the prepared pages of `pages` on the printer, under the report's title; false when the
+// printer failed. `progress` is told each page sent.
 bool printReportPages(const TBandReport& report, QPrinter& printer, const PageRange& pages,
                       const std::function<void(int page)>& progress = {});
+// Tells the user that the printer failed.
+void reportPrintingFailure(const QPrinter& printer);
 
 } // namespace glimmora

@@ -157,6 +157,24 @@ TEST_F(PrintingWindows, CancellingThePrintDialogPrintsNothingAndKeepsTheWindow)
     EXPECT_TRUE(form.btnPrint->isEnabled());
 }
 
+TEST_F(PrintingWindows, APrinterThatFailsIsReportedAndTheWindowStays)
+{
+    TQRListForm form(book.catalog.categories);
+    form.printer().setOutputFileName(qpath(dir / "no such directory" / "printed.pdf"));
+    form.show();
+    select(form, {"a"});
+    dialogs.answerAllPages();
+    form.btnPrint->click();
+
+    ASSERT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(messages.shown().first().message.icon, MessageIcon::Error);
+    EXPECT_TRUE(messages.texts().first().contains(QStringLiteral("could not be printed")));
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.lblWorking->text().isEmpty());
+    EXPECT_TRUE(form.btnPrint->isEnabled());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(PrintingWindows, OnlyEmptyCategoriesAreSaidToHaveNoImages)
 {
     TQRListForm form(book.catalog.categories);
