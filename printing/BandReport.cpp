@@ -23,8 +23,10 @@ void useReportPixels(QPainter& painter, const QPicture& picture)
     painter.scale(picture.logicalDpiX() / kReportPixelsPerInch, picture.logicalDpiY() / kReportPixelsPerInch);
 }
 
-// Thumbnails are drawn pixel for pixel: PDF output keeps them lossless, and no device smooths
-// them into a blur when it enlarges them to its resolution.
+// Printed thumbnails are drawn pixel for pixel: PDF output keeps them lossless, and no device
+// smooths them into a blur when it enlarges them to its resolution. (The drawings record no
+// render hints, so that the painter playing them back decides: a page view smooths reduced
+// pages.)
 void useSharpImages(QPainter& painter)
 {
     painter.setRenderHint(QPainter::LosslessImageRendering);
@@ -119,7 +121,6 @@ void TBandReport::openPage()
 {
     current_ = QPicture();
     painter_ = std::make_unique<QPainter>(&current_);
-    useSharpImages(*painter_);
     useReportPixels(*painter_, current_);
     column_ = 0;
     drawBand(pageHeader, QRectF(0, paper_.topOffset, paper_.size.width(), pageHeader.height));
