@@ -241,16 +241,16 @@ void TScrapbookReport::drawPageHeader(QPainter& painter, const QRectF& area) con
     const double pageWidth = QuickReport.paper().size.width();
     const double nameTop = area.top() + 1;
 
-    painter.setFont(reportFont(painter, kCategoryFont, kCategoryPoints, true, true));
-    const QFontMetricsF nameMetrics = metricsOf(painter);
-    const double baseline = nameTop + nameMetrics.ascent();
+    const QFont nameFont = reportFont(painter, kCategoryFont, kCategoryPoints, true, true);
+    const QFontMetricsF nameMetrics(nameFont, painter.device());
 
     // The page number stands on the name's line, their baselines level.
     painter.setFont(reportFont(painter, kReportFont, kReportPoints));
-    const double numberLeft = drawRightAligned(painter, baseline - metricsOf(painter).ascent(), pageWidth - kRightInset,
+    const double numberTop = nameTop + nameMetrics.ascent() - metricsOf(painter).ascent();
+    const double numberLeft = drawRightAligned(painter, numberTop, pageWidth - kRightInset,
                                                QStringLiteral("Page %1").arg(QuickReport.PageNumber()));
 
-    painter.setFont(reportFont(painter, kCategoryFont, kCategoryPoints, true, true));
+    painter.setFont(nameFont);
     const QString name = current_ ? singleLineText(current_->CategoryName) : QString();
     drawLine(painter, kNameLeft, nameTop, numberLeft - kTextGap, name);
 
