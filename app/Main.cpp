@@ -14,6 +14,7 @@
 #include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "platform/UserInterface.h"
+#include "printing/Printing.h"
 #include "slideshow/GlimmoraBusObject.h"
 #include "slideshow/SlideshowLink.h"
 
@@ -97,7 +98,8 @@ void TMainForm::buildMenus()
     DeleteaCategory1 = File1->addAction(QStringLiteral("&Delete a Category"));
     RenameaCategory1 = File1->addAction(QStringLiteral("&Rename a Category"));
     File1->addSeparator();
-    PrinttheScrapbook1 = File1->addAction(QStringLiteral("&Print the Scrapbook"));
+    PrinttheScrapbook1 =
+        File1->addAction(QStringLiteral("&Print the Scrapbook"), this, &TMainForm::PrinttheScrapbook1Click);
     File1->addSeparator();
     DesignSlideshow1 = File1->addAction(QStringLiteral("Design &Slideshow"), this, &TMainForm::DesignSlideshow1Click);
     File1->addSeparator();
@@ -192,13 +194,12 @@ void TMainForm::buildPanel()
 
 void TMainForm::disableCommandsNotYetAvailable()
 {
-    // Category windows, category dialogs, printing, the memo search and the clean-up commands
-    // are not part of this program yet; their menu items and speed buttons show so, rather than
-    // doing nothing when chosen.
+    // Category windows, category dialogs, the memo search and the clean-up commands are not part
+    // of this program yet; their menu items and speed buttons show so, rather than doing nothing
+    // when chosen.
     const QList<QAction*> commands = {NewCategory1,
                                       DeleteaCategory1,
                                       RenameaCategory1,
-                                      PrinttheScrapbook1,
                                       NewWindow1,
                                       Cascade1,
                                       KeywordSearch1,
@@ -209,7 +210,7 @@ void TMainForm::disableCommandsNotYetAvailable()
                                       ReorganizeDataBase1};
     for (QAction* command : commands)
         command->setEnabled(false);
-    for (QToolButton* button : {sbNewCategory, sbDeleteCategory, sbNewWindow, sbSearch, sbPrint})
+    for (QToolButton* button : {sbNewCategory, sbDeleteCategory, sbNewWindow, sbSearch})
         button->setEnabled(false);
 }
 
@@ -322,6 +323,8 @@ void TMainForm::AddImagestoScrapbook1Click()
     dialog.exec();
     LastLoadDirectory = dialog.LastDirectory();
 }
+
+void TMainForm::PrinttheScrapbook1Click() { PrintTheScrapbook(*Categories, this); }
 
 void TMainForm::Exit1Click() { close(); }
 

@@ -99,6 +99,7 @@ public:
 public slots:
     void FormActivate();
     void AddImagestoScrapbook1Click();
+    void PrinttheScrapbook1Click();
     void Exit1Click();
     void File1Click();
     void Help1Click();
