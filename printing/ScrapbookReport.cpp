@@ -84,7 +84,7 @@ void drawRule(QPainter& painter, double y, double width)
 
 } // namespace
 
-const QString TScrapbookReport::kTitle = QStringLiteral("Framilo");
+const QString TScrapbookReport::kTitle = QStringLiteral("Glimmora");
 const QString TScrapbookReport::kNoImagesText =
     QStringLiteral("Sorry--there are no images in any of the categories you've selected.");
 
