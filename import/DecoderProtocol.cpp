@@ -63,14 +63,19 @@ private:
     qsizetype at_ = 0;
 };
 
+// The bytes of one row's pixels, without the padding a row may carry in memory: a decoder
+// may hand over its picture with rows of any length, and the reader lays them out its own way.
+qsizetype packedRowBytes(const QImage& image) { return (qsizetype(image.width()) * image.depth() + 7) / 8; }
+
 void encodeImage(QByteArray& out, const QImage& image)
 {
     putI32(out, image.isNull() ? 0 : qint32(image.format()));
     if (image.isNull())
         return;
+    const qsizetype rowBytes = packedRowBytes(image);
     putI32(out, image.width());
     putI32(out, image.height());
-    putI32(out, qint32(image.bytesPerLine()));
+    putI32(out, qint32(rowBytes));
     putI32(out, image.dotsPerMeterX());
     putI32(out, image.dotsPerMeterY());
     const QList<QRgb> colours = image.colorTable();
@@ -78,7 +83,7 @@ void encodeImage(QByteArray& out, const QImage& image)
     for (QRgb colour : colours)
         putU32(out, colour);
     for (int y = 0; y < image.height(); ++y)
-        out.append(reinterpret_cast<const char*>(image.constScanLine(y)), image.bytesPerLine());
+        out.append(reinterpret_cast<const char*>(image.constScanLine(y)), rowBytes);
 }
 
 std::optional<QImage> decodeImage(Reader& in)
@@ -88,15 +93,15 @@ std::optional<QImage> decodeImage(Reader& in)
         return std::nullopt;
     if (format == 0)
         return QImage();
-    qint32 width = 0, height = 0, bytesPerLine = 0, dotsX = 0, dotsY = 0;
+    qint32 width = 0, height = 0, rowBytes = 0, dotsX = 0, dotsY = 0;
     quint32 colourCount = 0;
-    if (format <= 0 || format >= QImage::NImageFormats || !in.i32(width) || !in.i32(height) || !in.i32(bytesPerLine)
+    if (format <= 0 || format >= QImage::NImageFormats || !in.i32(width) || !in.i32(height) || !in.i32(rowBytes)
         || !in.i32(dotsX) || !in.i32(dotsY) || !in.u32(colourCount))
         return std::nullopt;
     if (width <= 0 || height <= 0 || width > kThumbnailSideLimit || height > kThumbnailSideLimit || colourCount > 256)
         return std::nullopt;
     QImage image(width, height, QImage::Format(format));
-    if (image.isNull() || image.bytesPerLine() != bytesPerLine)
+    if (image.isNull() || packedRowBytes(image) != rowBytes)
         return std::nullopt;
     QList<QRgb> colours(colourCount);
     for (QRgb& colour : colours)
@@ -108,9 +113,9 @@ std::optional<QImage> decodeImage(Reader& in)
     image.setDotsPerMeterY(dotsY);
     for (int y = 0; y < height; ++y) {
         QByteArrayView row;
-        if (!in.bytes(bytesPerLine, row))
+        if (!in.bytes(rowBytes, row))
             return std::nullopt;
-        std::memcpy(image.scanLine(y), row.data(), size_t(bytesPerLine));
+        std::memcpy(image.scanLine(y), row.data(), size_t(rowBytes));
     }
     return image;
 }
