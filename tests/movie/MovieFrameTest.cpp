@@ -191,7 +191,7 @@ TEST_F(MovieFrame, PlaylistsAndConcatListsNamedLikeMoviesAreRefusedWithoutOpenin
     const std::string playlist =
         "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\n" + url + "\n#EXT-X-ENDLIST\n";
     const std::string concat = "ffconcat version 1.0\nfile '" + secret.string() + "'\n";
-    for (const std::string& name : {"playlist.avi", "playlist.mov", "concat.avi", "concat.mov"})
+    for (const std::string name : {"playlist.avi", "playlist.mov", "concat.avi", "concat.mov"})
         test::writeFile(*dir_ / name, name.starts_with("playlist") ? playlist : concat);
     // Not what their names say, though each a good movie of the other container.
     fs::copy_file(*dir_ / "square.mov", *dir_ / "quicktime.avi", fs::copy_options::overwrite_existing);

@@ -337,4 +337,31 @@ private:
     LeBytes records_;
 };
 
+// EMF+ records, gathered into one comment record of an enhanced metafile.
+class EmfPlusRecords {
+public:
+    EmfPlusRecords& record(uint16_t type, uint16_t flags, const QByteArray& data)
+    {
+        records_.u16(type).u16(flags).u32(uint32_t(12 + data.size())).u32(uint32_t(data.size())).raw(data);
+        return *this;
+    }
+    // Put into one comment record of `emf`.
+    void into(EmfWriter& emf) const
+    {
+        emf.raw(emf::GdiComment,
+                LeBytes().u32(uint32_t(4 + records_.size())).raw("EMF+").raw(records_.bytes()).bytes());
+    }
+
+private:
+    LeBytes records_;
+};
+
+inline QByteArray utf16(const QString& text)
+{
+    LeBytes bytes;
+    for (QChar c : text)
+        bytes.u16(c.unicode());
+    return bytes.pad(4).bytes();
+}
+
 } // namespace glimmora::metafile
