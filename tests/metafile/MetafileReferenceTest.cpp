@@ -1,7 +1,7 @@
 // Metafiles as an independent writer and an independent renderer make and draw them: a drawing
 // of shapes and texts written by LibreOffice as a dual (EMF+ and GDI) enhanced metafile and as a
-// Windows Metafile, and an EMF+-only metafile written here, each drawn by the player and
-// compared with LibreOffice's own PNG export of the same file.
+// Windows Metafile, and a metafile of text placements and an EMF+-only metafile written here,
+// each drawn by the player and compared with LibreOffice's own PNG export of the same file.
 
 #include "picturecontrol/MetafilePlayer.h"
 #include "tests/picturecontrol/MetafileWriter.h"
@@ -93,6 +93,30 @@ constexpr const char* kDrawing = R"svg(<svg xmlns="http://www.w3.org/2000/svg" w
   <text x="60" y="230" font-family="Liberation Sans" font-size="20" transform="rotate(-10 60 230)">Turned</text>
 </svg>)svg";
 
+// Text placement: the current position moved on by each text (TA_UPDATECP), a font height given
+// as the cell's (positive) and as the character's (negative), centred and bottom alignment, and
+// text turned a quarter by its font's escapement.
+QByteArray textPlacementWmf()
+{
+    WmfWriter w(QRect(0, 0, 400, 240), 96);
+    w.setWindowOrg(0, 0).setWindowExt(400, 240);
+    w.createBrush(QColor(255, 0, 0)).selectObject(0).rectangle(300, 150, 390, 230);
+    w.createFont(-28, QStringLiteral("Liberation Sans")).selectObject(1);
+    w.record(wmf::SetTextAlign, {1}); // TA_UPDATECP
+    w.record(wmf::MoveTo, {50, 10});  // y, x
+    w.textOut(0, 0, "One, ").textOut(0, 0, "two, ").textOut(0, 0, "three");
+    w.record(wmf::SetTextAlign, {0});
+    w.createFont(40, QStringLiteral("Liberation Serif")).selectObject(2);
+    w.textOut(10, 80, "Cell height 40");
+    w.record(wmf::SetTextAlign, {6 | 8}); // TA_CENTER | TA_BOTTOM
+    w.createFont(-24, QStringLiteral("Liberation Mono")).selectObject(3);
+    w.textOut(200, 170, "centred bottom");
+    w.record(wmf::SetTextAlign, {24}); // TA_BASELINE
+    w.createFont(-22, QStringLiteral("Liberation Sans"), 400, 900).selectObject(4);
+    w.textOut(30, 230, "Upward");
+    return w.finish();
+}
+
 // A picture in EMF+ records alone, as GDI+ writes it without a GDI fallback: filled rectangles
 // and an ellipse in solid colours, lines of a pen, and text in a font.
 QByteArray emfPlusOnly()
@@ -144,10 +168,12 @@ TEST(MetafileReference, DrawsLikeLibreOfficeDrawsTheSameFiles)
                   "");
     fs::rename(scratch / "drawing.emf", scratch / "office-dual.emf");
     fs::rename(scratch / "drawing.wmf", scratch / "office.wmf");
+    const QByteArray placement = textPlacementWmf();
+    test::writeFile(scratch / "text-placement.wmf", std::string_view(placement.constData(), size_t(placement.size())));
     const QByteArray plusOnly = emfPlusOnly();
     test::writeFile(scratch / "emf-plus-only.emf", std::string_view(plusOnly.constData(), size_t(plusOnly.size())));
 
-    const char* files[] = {"office-dual.emf", "office.wmf", "emf-plus-only.emf"};
+    const char* files[] = {"office-dual.emf", "office.wmf", "text-placement.wmf", "emf-plus-only.emf"};
     QStringList arguments{"--convert-to", "png", "--outdir", qPath(scratch / "reference")};
     for (const char* file : files)
         arguments.append(qPath(scratch / file));
