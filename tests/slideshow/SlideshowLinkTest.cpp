@@ -23,20 +23,13 @@ namespace glimmora {
 namespace {
 
 using test::companionRunning;
+using test::postThroughStandIn;
 using test::standInCalls;
 using test::waitUntil;
 
 const test::PrivateSessionBus privateSessionBus;
 
 QString pidCall() { return QStringLiteral("IdentifyController %1").arg(QCoreApplication::applicationPid()); }
-
-void postThroughStandIn(unsigned message)
-{
-    QDBusMessage post = QDBusMessage::createMethodCall(kSlideshowService, QStringLiteral("/StandIn"),
-                                                       QStringLiteral("Slidara.StandIn"), QStringLiteral("Post"));
-    post << message;
-    QDBusConnection::sessionBus().call(post);
-}
 
 // The link as the main window would hold it, with its own bus object wired to it, a stand-in
 // companion installed, and every signal recorded.
