@@ -86,6 +86,15 @@ void encodeImage(QByteArray& out, const QImage& image)
         out.append(reinterpret_cast<const char*>(image.constScanLine(y)), rowBytes);
 }
 
+// Only palette formats have a colour table, of at most one colour for each pixel value.
+bool fitsColourTable(const QImage& image, quint32 colourCount)
+{
+    const QImage::Format format = image.format();
+    const bool palette =
+        format == QImage::Format_Mono || format == QImage::Format_MonoLSB || format == QImage::Format_Indexed8;
+    return palette ? colourCount <= (1u << image.depth()) : colourCount == 0;
+}
+
 std::optional<QImage> decodeImage(Reader& in)
 {
     qint32 format = 0;
@@ -98,10 +107,11 @@ std::optional<QImage> decodeImage(Reader& in)
     if (format <= 0 || format >= QImage::NImageFormats || !in.i32(width) || !in.i32(height) || !in.i32(rowBytes)
         || !in.i32(dotsX) || !in.i32(dotsY) || !in.u32(colourCount))
         return std::nullopt;
-    if (width <= 0 || height <= 0 || width > kThumbnailSideLimit || height > kThumbnailSideLimit || colourCount > 256)
+    if (width <= 0 || height <= 0 || width > kThumbnailSideLimit || height > kThumbnailSideLimit || colourCount > 256
+        || dotsX <= 0 || dotsY <= 0)
         return std::nullopt;
     QImage image(width, height, QImage::Format(format));
-    if (image.isNull() || packedRowBytes(image) != rowBytes)
+    if (image.isNull() || packedRowBytes(image) != rowBytes || !fitsColourTable(image, colourCount))
         return std::nullopt;
     QList<QRgb> colours(colourCount);
     for (QRgb& colour : colours)

@@ -357,8 +357,15 @@ TEST(DecoderProtocol, RefusesRepliesThatDoNotFollowTheLayout)
     QByteArray hugeWidth = good;
     hugeWidth[12 + 4] = char(0x7F); // the width's low bytes
     hugeWidth[12 + 7] = char(0x7F);
-    for (const QByteArray& bad :
-         {good.left(good.size() - 1), good + 'x', QByteArray(3, 0), hugeWidth, QByteArray::fromHex("01000000ffffffff")})
+    QByteArray noDensity = good;
+    noDensity.replace(12 + 16, 4, QByteArray(4, 0)); // dots per metre down
+    const QByteArray colouredTrueColour =
+        decoder_protocol::encodeReply({kLoadLoaded, result.thumbnail.convertToFormat(QImage::Format_RGB32), QString()});
+    QByteArray paletteOnTrueColour = colouredTrueColour;
+    paletteOnTrueColour.replace(12 + 20, 4, QByteArray::fromHex("01000000")); // the colour count
+    paletteOnTrueColour.insert(12 + 24, QByteArray(4, '\xFF'));
+    for (const QByteArray& bad : {good.left(good.size() - 1), good + 'x', QByteArray(3, 0), hugeWidth, noDensity,
+                                  paletteOnTrueColour, QByteArray::fromHex("01000000ffffffff")})
         EXPECT_FALSE(decoder_protocol::decodeReply(bad)) << bad.toHex().left(40).toStdString();
 
     QByteArray stream = decoder_protocol::frame("abc") + decoder_protocol::frame("de").left(5);
