@@ -95,6 +95,20 @@ bool fitsColourTable(const QImage& image, quint32 colourCount)
     return palette ? colourCount <= (1u << image.depth()) : colourCount == 0;
 }
 
+// Every pixel of a palette picture names a colour of its table: a value past the table's end
+// would be looked up beyond it by whoever draws the picture.
+bool pixelsWithinColourTable(const QImage& image)
+{
+    const qsizetype colours = image.colorCount();
+    if (image.depth() > 8 || colours >= (qsizetype(1) << image.depth()))
+        return true;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelIndex(x, y) >= colours)
+                return false;
+    return true;
+}
+
 std::optional<QImage> decodeImage(Reader& in)
 {
     qint32 format = 0;
@@ -127,6 +141,8 @@ std::optional<QImage> decodeImage(Reader& in)
             return std::nullopt;
         std::memcpy(image.scanLine(y), row.data(), size_t(rowBytes));
     }
+    if (!pixelsWithinColourTable(image))
+        return std::nullopt;
     return image;
 }
 

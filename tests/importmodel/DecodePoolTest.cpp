@@ -364,8 +364,11 @@ TEST(DecoderProtocol, RefusesRepliesThatDoNotFollowTheLayout)
     QByteArray paletteOnTrueColour = colouredTrueColour;
     paletteOnTrueColour.replace(12 + 20, 4, QByteArray::fromHex("01000000")); // the colour count
     paletteOnTrueColour.insert(12 + 24, QByteArray(4, '\xFF'));
+    QImage pastTheTable = result.thumbnail;
+    pastTheTable.scanLine(0)[0] = 200; // the table has four colours
+    const QByteArray colourPastTheTable = decoder_protocol::encodeReply({kLoadLoaded, pastTheTable, QString()});
     for (const QByteArray& bad : {good.left(good.size() - 1), good + 'x', QByteArray(3, 0), hugeWidth, noDensity,
-                                  paletteOnTrueColour, QByteArray::fromHex("01000000ffffffff")})
+                                  paletteOnTrueColour, colourPastTheTable, QByteArray::fromHex("01000000ffffffff")})
         EXPECT_FALSE(decoder_protocol::decodeReply(bad)) << bad.toHex().left(40).toStdString();
 
     QByteArray stream = decoder_protocol::frame("abc") + decoder_protocol::frame("de").left(5);
