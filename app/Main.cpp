@@ -178,6 +178,7 @@ void TMainForm::buildPanel()
     int left = 0;
     for (int panelWidth : {300, 50}) {
         auto* panel = new QLabel(StatusBar1);
+        panel->setTextFormat(Qt::PlainText); // status texts may carry names of files and categories
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setGeometry(left, 0, panelWidth, kStatusBarHeight);
         statusPanels.append(panel);

@@ -120,7 +120,7 @@ int runImport(const Invocation& invocation)
         TFileSearch search(request->search);
         search.Run();
         const TLoadList found = search.TakeLoadList();
-        if (found.isEmpty()) {
+        if (found.isEmpty() && search.Failures().isEmpty()) {
             printError(kNothingFound);
             return kFailure;
         }
@@ -128,6 +128,7 @@ int runImport(const Invocation& invocation)
         TLoadPictureModule loader(&disks);
         AddingOptions options;
         options.includeKnownImages = request->includeKnown;
+        options.searchFailures = search.Failures();
         TAddingStep step(images, categories, loader, found, options);
         step.Run();
         printSummary(step);

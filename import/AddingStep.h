@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/DecodePool.h"
+#include "import/FileSearch.h"
 #include "import/LoadEntry.h"
 
 // Qt
@@ -40,6 +41,8 @@ QString totalLoadErrorsLine(int errorCount);
 
 struct AddingOptions {
     bool includeKnownImages = false; // "&Include known image files"
+    // Folders the search could not read: listed first in the error list, each as an error.
+    QList<SearchFailure> searchFailures;
     // The decoding of new pictures ahead of the adding loop; workers = -1 decodes in-process.
     DecoderSettings decoders;
 };
@@ -107,6 +110,7 @@ private:
     void addToDataBase(const TLoadEntry& entry, const AddingProgress& progress);
     void assign(TCategory& target, const TImageElement& record, bool known, const AddingProgress& progress);
     void addError(const QString& path, const QString& text, const AddingProgress& progress);
+    void reportSearchFailures(const AddingProgress& progress);
     void decodeAhead();
     bool isKnownPath(const QString& foldedPath);
 
@@ -126,6 +130,7 @@ private:
     bool stopped_ = false;
     bool failed_ = false;
     bool finished_ = false;
+    bool searchFailuresReported_ = false;
 };
 
 } // namespace glimmora

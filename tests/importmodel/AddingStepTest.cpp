@@ -258,5 +258,18 @@ TEST_F(AddingStep, AFullDiskEndsTheRunAndLosesNothingAdded)
     EXPECT_EQ(seqNoOf(failed), 0) << failed.toStdString();
 }
 
+TEST_F(AddingStep, FoldersTheSearchCouldNotReadLeadTheErrorList)
+{
+    AddingOptions options;
+    options.decoders.workers = -1;
+    options.searchFailures = {
+        {QStringLiteral("/pictures/broken"), QStringLiteral("The folder cannot be read: Input/output error.")}};
+    TAddingStep step(catalog_->images, catalog_->categories, thumbnails_, {}, options);
+    step.Run();
+    EXPECT_EQ(step.ErrorCount(), 1);
+    EXPECT_EQ(step.ErrorLines(), (QStringList{"/pictures/broken", "  The folder cannot be read: Input/output error.",
+                                              " ", "Total load errors = 1"}));
+}
+
 } // namespace
 } // namespace glimmora
