@@ -22,6 +22,8 @@ public:
     // Opens the help window (creating it when needed) on a topic, or on the contents page.
     static void showTopic(int context);
     static void showContents();
+    // F1 anywhere in `window` opens the topic of this context number.
+    static void bindHelpKey(QWidget* window, int context);
     // Closes the help window, if open.
     static void quit();
 
