@@ -39,9 +39,10 @@ bool mayBeginCategoryName(QChar c)
 
 QString untypableNameProblem(const QString& typed)
 {
-    if (trimmedText(typed).isEmpty())
+    const QString name = trimmedText(typed);
+    if (name.isEmpty())
         return QString(); // a blank name is refused as blank
-    if (!mayBeginCategoryName(typed.front()))
+    if (!mayBeginCategoryName(name.front()))
         return QStringLiteral("A category name begins with a letter or a digit.");
     if (storedTextBytes(typed).size() > kCategoryNameBytes)
         return QStringLiteral("A category name holds at most %1 bytes.").arg(kCategoryNameBytes);

@@ -36,8 +36,8 @@ QString deleteConfirmationQuestion(const QString& name);
 // lets the user type into it while it is empty.
 bool mayBeginCategoryName(QChar c);
 
-// Why a name could never have been typed into the name field (it begins with something other
-// than a letter or a digit, or is longer than 25 bytes); empty when it could.
+// Why a name could never have been typed into the name field (trimmed, it begins with something
+// other than a letter or a digit, or it is longer than 25 bytes); empty when it could.
 QString untypableNameProblem(const QString& typed);
 
 // A new category named `typed` (trimmed and lower-cased); refused when the name is blank or

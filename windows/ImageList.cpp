@@ -330,7 +330,8 @@ void TImageListForm::endAttach(bool acceptsDroppedFiles)
 {
     ImageListBox->setEnabled(true);
     CategoryComboBox->setEnabled(true);
-    AcceptsDroppedFiles = acceptsDroppedFiles;
+    // Nothing can be dropped into the results of a search.
+    AcceptsDroppedFiles = acceptsDroppedFiles && !IsSearchWindow;
 }
 
 void TImageListForm::setCaption(const QString& caption) { setWindowTitle(caption); }

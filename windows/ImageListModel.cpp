@@ -2,9 +2,6 @@
 
 #include "catalog/ImageElement.h"
 
-// Qt
-#include <QCollator>
-
 #include <algorithm>
 #include <vector>
 
@@ -32,21 +29,20 @@ QVariant TImageListModel::data(const QModelIndex& index, int role) const
 
 void TImageListModel::fill(const QList<TImageElement*>& records)
 {
-    // Sort keys once per item: comparing them is far cheaper than collating at every step.
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    // Case-folded once per item, not at every comparison.
     struct Keyed {
-        QCollatorSortKey key;
+        QString key;
         Item item;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(records.size());
     for (TImageElement* record : records) {
         QString text = fileNamePart(shownPath(*record));
-        keyed.push_back({collator.sortKey(text), {std::move(text), record}});
+        keyed.push_back({text.toCaseFolded(), {std::move(text), record}});
     }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const Keyed& a, const Keyed& b) { return a.key.compare(b.key) < 0; });
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        return a.key != b.key ? a.key < b.key : a.item.text < b.item.text;
+    });
     beginResetModel();
     items_.clear();
     items_.reserve(qsizetype(keyed.size()));

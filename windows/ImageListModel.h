@@ -29,8 +29,8 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    // Replaces the items by one per record, sorted by their text as a sorted list sorts
-    // (case-insensitively, in the user's language).
+    // Replaces the items by one per record, sorted by their text as a sorted list sorts: ignoring
+    // case, as the category lists are.
     void fill(const QList<TImageElement*>& records);
     // Appends an item at the end, unsorted.
     void append(TImageElement* record);

@@ -40,6 +40,7 @@ protected:
                                        {"/pictures/birch.jpg", {"trees", "garden"}, " white bark "},
                                        {"/pictures/rose.png", {"garden"}, " red rose by the oak "},
                                    });
+        form = std::make_unique<TMainForm>();
     }
 
     ~Browsing() override
@@ -77,7 +78,7 @@ protected:
     test::ScratchDir dir;
     QString base = QString::fromStdString((dir / "Default").string());
     ScopedScriptedMessages messages;
-    std::unique_ptr<TMainForm> form = std::make_unique<TMainForm>();
+    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(Browsing, NineWindowsAreListedAndNewWindowsStopAtEight)
@@ -96,7 +97,7 @@ TEST_F(Browsing, NineWindowsAreListedAndNewWindowsStopAtEight)
     }
     ASSERT_EQ(form->WindowList.size(), 9);
     form->windowItems.at(4)->trigger();
-    EXPECT_EQ(QApplication::focusWidget(), form->WindowList.at(4)->ImageListBox);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form->WindowList.at(4)));
 }
 
 TEST_F(Browsing, TheDeleteAndRenameChoosersNeverOfferUnassigned)

@@ -6,8 +6,8 @@
 
 // Qt
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QMenu>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -91,8 +91,10 @@ TEST(MainForm, DesignSlideshowFollowsItsSpeedButton)
 TEST(MainForm, F1OpensTheMainWindowsHelpTopic)
 {
     TMainForm form;
-    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-    QCoreApplication::sendEvent(&form, &f1);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_F1);
     EXPECT_EQ(HelpWindow::currentTopic(), 100);
     HelpWindow::quit();
 }

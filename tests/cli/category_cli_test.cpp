@@ -59,7 +59,7 @@ TEST_F(CategoryCli, NewCategoryIsSavedAndRefusesWhatTheDialogRefuses)
         {"TREES", "Category \"TREES\" is already defined."},
         {"' '", "A category needs a name."},
         {"'(unassigned)'", "A category name begins with a letter or a digit."},
-        {"' x'", "A category name begins with a letter or a digit."},
+        {"' -x'", "A category name begins with a letter or a digit."},
         {"abcdefghijklmnopqrstuvwxyz", "A category name holds at most 25 bytes."},
     };
     for (const auto& c : refused) {

@@ -13,6 +13,7 @@
 #include "ScrapbookWriter.h"
 
 // Qt
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -86,9 +87,9 @@ TEST_F(CategoryDialogs, TheChooserListsEveryCategorySortedAndADoubleClickChooses
     EXPECT_EQ(entries(chooser), (QStringList{"(unassigned)", "garden", "trees"}));
     EXPECT_EQ(chooser.Label1->text(), QStringLiteral("Select the Category you want to see:"));
     chooser.show();
-    QListWidgetItem* trees = chooser.ListBox1->item(2);
-    QTest::mouseDClick(chooser.ListBox1->viewport(), Qt::LeftButton, {},
-                       chooser.ListBox1->visualItemRect(trees).center());
+    const QPoint trees = chooser.ListBox1->visualItemRect(chooser.ListBox1->item(2)).center();
+    QTest::mouseClick(chooser.ListBox1->viewport(), Qt::LeftButton, {}, trees);
+    QTest::mouseDClick(chooser.ListBox1->viewport(), Qt::LeftButton, {}, trees);
     EXPECT_EQ(chooser.result(), QDialog::Accepted);
     EXPECT_EQ(chooser.ChosenCategory, category("trees"));
 }

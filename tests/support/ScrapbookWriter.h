@@ -12,10 +12,17 @@ namespace glimmora::test {
 // One image of a scrapbook a test starts from. The thumbnail is a plain picture of that size and
 // colour (none when the size is empty); the picture file itself need not exist.
 struct ImageSpec {
+    ImageSpec(QString path, QStringList categories, QString memo = QString(), QSize thumbnail = QSize(60, 45))
+        : path(std::move(path)),
+          categories(std::move(categories)),
+          memo(std::move(memo)),
+          thumbnail(thumbnail)
+    {}
+
     QString path;
     QStringList categories;
     QString memo;
-    QSize thumbnail = QSize(60, 45);
+    QSize thumbnail;
     QColor colour = Qt::darkCyan;
 };
 
