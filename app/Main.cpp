@@ -38,6 +38,8 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <exception>
+
 // The icons live in this static library, whose resource initialiser the linker would drop;
 // Q_INIT_RESOURCE must be used outside any namespace.
 static void initIconResources() { Q_INIT_RESOURCE(icons); }
@@ -47,7 +49,6 @@ namespace glimmora {
 namespace {
 
 constexpr int kMainHelpContext = 100;
-constexpr int kAddImagesHelpContext = 106;
 constexpr int kDeleteChooserHelpContext = 102;
 constexpr int kRenameChooserHelpContext = 103;
 constexpr int kNewWindowHelpContext = 111;
@@ -307,7 +308,7 @@ void TMainForm::runEmptyScrapbookImport()
                                 "Let's do that now."),
                  QStringLiteral("Glimmora"), MessageIcon::None, MessageButton::Ok, MessageButton::Ok,
                  MessageBeep::Exclamation});
-    HelpWindow::showTopic(kAddImagesHelpContext);
+    HelpWindow::showTopic(kAddingImagesTopic);
     AddImagestoScrapbook1Click();
     HelpWindow::quit();
 }
@@ -524,7 +525,15 @@ void TMainForm::FindDialog1Find()
 {
     const QString text = FindDialog1->FindText().toLower().trimmed();
     FindDialog1->close();
-    ImageRecords found = ImageElementForm->SearchMemos(text);
+    ImageRecords found;
+    try {
+        found = ImageElementForm->SearchMemos(text);
+    } catch (const std::exception& error) {
+        showMessage({QStringLiteral("The memo search failed: %1").arg(QString::fromUtf8(error.what())),
+                     QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
+                     MessageBeep::Error});
+        return;
+    }
     if (found.empty()) {
         showMessage({QStringLiteral("Sorry, no images were found with the selected memo string."),
                      QStringLiteral("Glimmora"), MessageIcon::None, MessageButton::Ok, MessageButton::Ok,

@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <exception>
+
 namespace glimmora {
 
 namespace {
@@ -104,15 +106,29 @@ void TCategoryDeleteForm::BitBtn1Click()
     }
     lblProgress->setText(QStringLiteral("Deleting category %1").arg(name));
     processPendingEvents();
-    {
+    // What was done is kept and saved by the caller, also when the store fails part way.
+    deleted_ = true;
+    const QString failure = deleteTarget(deleteImages);
+    lblProgress->clear();
+    if (failure.isEmpty())
+        showMessage({categoryDeletedMessage(name), QStringLiteral("Glimmora"), MessageIcon::None, MessageButton::Ok,
+                     MessageButton::Ok, MessageBeep::Exclamation});
+    else
+        showMessage({QStringLiteral("The category \"%1\" could not be deleted completely: %2").arg(name, failure),
+                     QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
+                     MessageBeep::Error});
+    accept();
+}
+
+QString TCategoryDeleteForm::deleteTarget(bool deleteImages)
+{
+    try {
         const HourglassCursor busy;
         categories_.DeleteCategory(&target_, deleteImages, [this](int percent) { Gauge1->setValue(percent); });
+        return QString();
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
     }
-    deleted_ = true;
-    lblProgress->clear();
-    showMessage({categoryDeletedMessage(name), QStringLiteral("Glimmora"), MessageIcon::None, MessageButton::Ok,
-                 MessageButton::Ok, MessageBeep::Exclamation});
-    accept();
 }
 
 } // namespace glimmora

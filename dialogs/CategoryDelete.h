@@ -22,7 +22,7 @@ class TCategoryDeleteForm : public QDialog {
 public:
     TCategoryDeleteForm(TCategories& categories, TCategory& target, QWidget* parent = nullptr);
 
-    // Whether OK deleted the category.
+    // Whether OK deleted the category, or part of it before a failure.
     bool Deleted() const { return deleted_; }
 
     QLabel* Label1;
@@ -39,6 +39,9 @@ public slots:
     void BitBtn1Click();
 
 private:
+    // Runs the deletion; what went wrong, empty when nothing did.
+    QString deleteTarget(bool deleteImages);
+
     TCategories& categories_;
     TCategory& target_;
     QButtonGroup* RadioGroup1;
