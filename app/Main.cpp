@@ -441,6 +441,16 @@ TImageListForm* TMainForm::CreateImageListForm(TCategory& category)
     return window;
 }
 
+QList<TImageListForm*> TMainForm::categoryWindows() const
+{
+    QList<TImageListForm*> windows;
+    for (const auto& category : Categories->categories())
+        for (CategoryView* view : std::as_const(category->ImageListList))
+            if (auto* window = dynamic_cast<TImageListForm*>(view))
+                windows.append(window);
+    return windows;
+}
+
 void TMainForm::Window1Click()
 {
     for (QAction* item : std::as_const(windowItems))
@@ -448,20 +458,16 @@ void TMainForm::Window1Click()
     Window1Divider->setVisible(false);
     WindowList.clear();
     int k = 0;
-    for (const auto& category : Categories->categories()) {
-        for (CategoryView* view : std::as_const(category->ImageListList)) {
-            auto* window = dynamic_cast<TImageListForm*>(view);
-            if (!window || k == windowItems.size())
-                continue;
-            WindowList.append(window);
-            QAction* item = windowItems.at(k);
-            QString caption = window->windowTitle();
-            item->setText(
-                QStringLiteral("&%1 %2").arg(k + 1).arg(caption.replace(QLatin1Char('&'), QStringLiteral("&&"))));
-            item->setVisible(true);
-            Window1Divider->setVisible(true);
-            ++k;
-        }
+    for (TImageListForm* window : categoryWindows()) {
+        if (k == windowItems.size())
+            break;
+        WindowList.append(window);
+        QAction* item = windowItems.at(k);
+        QString caption = window->windowTitle();
+        item->setText(QStringLiteral("&%1 %2").arg(k + 1).arg(caption.replace(QLatin1Char('&'), QStringLiteral("&&"))));
+        item->setVisible(true);
+        Window1Divider->setVisible(true);
+        ++k;
     }
     Cascade1->setEnabled(Window1Divider->isVisible());
     const bool roomForAnother = k < kWindowLimit;
@@ -494,19 +500,16 @@ void TMainForm::Cascade1Click()
         window->move(left, top);
         window->raise();
     };
-    for (const auto& category : Categories->categories()) {
-        for (CategoryView* view : std::as_const(category->ImageListList)) {
-            auto* window = dynamic_cast<TImageListForm*>(view);
-            if (!window || window->isMinimized() || window->isMaximized())
-                continue;
-            place(window);
-            left += 40;
-            top += step;
-            if (top > screenSize.height() - step)
-                top = step;
-            if (left > screenSize.width() - window->frameGeometry().width() / 2)
-                left = 0;
-        }
+    for (TImageListForm* window : categoryWindows()) {
+        if (window->isMinimized() || window->isMaximized())
+            continue;
+        place(window);
+        left += 40;
+        top += step;
+        if (top > screenSize.height() - step)
+            top = step;
+        if (left > screenSize.width() - window->frameGeometry().width() / 2)
+            left = 0;
     }
     if (SearchResultsWindow && !SearchResultsWindow->isMinimized() && !SearchResultsWindow->isMaximized())
         place(SearchResultsWindow);

@@ -150,6 +150,9 @@ private:
     // Saves the scrapbook after a command changed its categories or memberships; a failure is
     // reported.
     void saveAfterCommand();
+    // The open category windows: category by category in list order, each category's in the
+    // order they were attached.
+    QList<TImageListForm*> categoryWindows() const;
     // The category the user picks in the chooser of the delete or rename command.
     TCategory* chooseCategoryToChange(const QString& prompt, int helpContext);
 
