@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -97,8 +98,10 @@ TEST(MainForm, DesignSlideshowFollowsItsSpeedButton)
 TEST(MainForm, F1OpensTheMainWindowsHelpTopic)
 {
     TMainForm form;
-    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-    QCoreApplication::sendEvent(&form, &f1);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_F1);
     EXPECT_EQ(HelpWindow::currentTopic(), 100);
     HelpWindow::quit();
 }
