@@ -8,21 +8,28 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
 namespace glimmora::store {
 
-struct IndexRecord {
-    std::string key;
-    TIndex entry;
-};
+// Reads the entries of a section in file order; bytes after the last entry are ignored.
+class IndexSectionReader {
+public:
+    explicit IndexSectionReader(std::span<const std::uint8_t> section) : section_(section) {}
 
-// The entries of a section in file order; bytes after the last entry are ignored. Keys are cut
-// to 255 characters. Nothing when the section is damaged: a count below zero or larger than the
-// section can hold, or a section that ends inside an entry.
-std::optional<std::vector<IndexRecord>> readIndexSection(std::span<const std::uint8_t> section);
+    // The entry count, or nothing when the section is damaged: a count below zero or larger
+    // than the section can hold.
+    std::optional<std::int32_t> count() const;
+
+    // The next entry, its key cut to 255 characters (a view into the section); false when the
+    // section ends inside it. Call it count() times.
+    bool next(std::string_view& key, TIndex& entry);
+
+private:
+    std::span<const std::uint8_t> section_;
+    std::size_t at_ = sizeof(std::int32_t);
+};
 
 // Appends the entry count, or one entry (its key cut by storeKey), to a section being written.
 void appendIndexCount(std::vector<std::uint8_t>& section, std::int32_t count);

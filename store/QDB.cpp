@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <limits>
 #include <new>
+#include <numeric>
 
 namespace glimmora::store {
 
@@ -290,67 +291,84 @@ void TQDB::dropWorkFile() noexcept
 
 void TQDB::loadIndex(std::span<const std::uint8_t> section, std::int32_t dataLength)
 {
-    auto records = readIndexSection(section);
-    if (!records)
+    IndexSectionReader reader(section);
+    const auto total = reader.count();
+    if (!total)
         raiseNotValid(fileName_);
 
-    startProgress(std::int64_t(records->size()), TProgressOrigin::poOpening);
-    std::vector<IndexRecord> itemsRead;
+    // Items are appended as they come, in descending order, and the list is turned round once.
+    startProgress(*total, TProgressOrigin::poOpening);
     TIndexList admins;
+    TIndexList items;
+    items.setSorted(false);
     try {
-        std::int64_t tick = 0;
-        for (auto& record : *records) {
-            record.entry = withinData(record.entry, dataLength);
-            if (record.entry.Flags & format::ifAdmin)
-                admins.add(record.key, record.entry);
-            else
-                itemsRead.push_back(std::move(record));
-            tickProgress(++tick);
+        items.reserve(*total);
+        for (std::int32_t i = 1; i <= *total; ++i) {
+            std::string_view key;
+            TIndex entry;
+            if (!reader.next(key, entry))
+                raiseNotValid(fileName_); // the section ends before its last entry
+            entry = withinData(entry, dataLength);
+            (entry.Flags & format::ifAdmin ? admins : items).add(key, entry);
+            tickProgress(i);
         }
     } catch (const EQDBListError&) {
         throw EQDBIndexError(formatMessage(messages::kNoMemoryForIndex, fileName_));
     } catch (const std::bad_alloc&) {
         throw EQDBIndexError(formatMessage(messages::kNoMemoryForIndex, fileName_));
     }
+    items.reverseOnce();
     admins_ = std::move(admins);
 
-    // The item order depends on the case rule, which an admin entry sets: settle it first.
-    bool caseSensitive = false;
+    // The item order depends on the case rule, which an admin entry sets.
     if (findAdmin(format::kCaseSensitiveKey) && admins_.object(adminIndex_).Length == 1) {
         Bytes flag;
         readStored(admins_.object(adminIndex_), flag);
-        caseSensitive = flag[0] == 1;
+        items.setCaseSensitive(flag[0] == 1);
     }
-
-    // Items come in descending order. A file written under another collation is put in this
-    // store's order, so that binary search finds every key; duplicate keys cannot be told
-    // apart, so such a file is refused.
-    std::reverse(itemsRead.begin(), itemsRead.end());
-    const auto order = [caseSensitive](const IndexRecord& a, const IndexRecord& b) {
-        return compareKeys(a.key, b.key, caseSensitive);
-    };
-    const auto less = [&order](const IndexRecord& a, const IndexRecord& b) { return order(a, b) < 0; };
-    if (!std::is_sorted(itemsRead.begin(), itemsRead.end(), less))
-        std::stable_sort(itemsRead.begin(), itemsRead.end(), less);
-    TIndexList items;
-    items.setCaseSensitive(caseSensitive);
-    items.setSorted(false);
-    for (std::size_t i = 0; i < itemsRead.size(); ++i) {
-        if (i > 0 && order(itemsRead[i - 1], itemsRead[i]) == 0) {
-            admins_.clear();
-            throw EQDBIndexError(formatMessage(messages::kNoMemoryForIndex, fileName_));
-        }
-        items.add(itemsRead[i].key, itemsRead[i].entry);
-    }
-    items.setSorted(true);
-
-    items_ = std::move(items);
+    items_ = inKeyOrder(std::move(items));
     adminIndex_ = 0;
     itemIndex_ = 0;
     modified_ = false;
     uncommitted_ = false;
     endProgress();
     currentKey_ = items_.count() > 0 ? items_.key(0) : std::string();
+}
+
+// The items read, in this store's key order. A file written under another collation is sorted,
+// so that binary search finds every key; duplicate keys cannot be told apart, so such a file is
+// refused.
+TIndexList TQDB::inKeyOrder(TIndexList items) const
+{
+    const auto order = [&items](std::string_view a, std::string_view b) {
+        return compareKeys(a, b, items.caseSensitive());
+    };
+    const auto refuse = [this] { throw EQDBIndexError(formatMessage(messages::kNoMemoryForIndex, fileName_)); };
+    bool sorted = true;
+    for (std::int32_t i = 1; i < items.count() && sorted; ++i) {
+        const int comparison = order(items.key(i - 1), items.key(i));
+        if (comparison == 0)
+            refuse();
+        sorted = comparison < 0;
+    }
+    if (sorted)
+        return items;
+
+    std::vector<std::int32_t> positions(static_cast<std::size_t>(items.count()));
+    std::iota(positions.begin(), positions.end(), 0);
+    std::stable_sort(positions.begin(), positions.end(),
+                     [&](std::int32_t a, std::int32_t b) { return order(items.key(a), items.key(b)) < 0; });
+    TIndexList result;
+    result.setCaseSensitive(items.caseSensitive());
+    result.setSorted(false);
+    result.reserve(items.count());
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        if (i > 0 && order(items.key(positions[i - 1]), items.key(positions[i])) == 0)
+            refuse();
+        result.add(items.key(positions[i]), items.object(positions[i]));
+    }
+    result.setSorted(true);
+    return result;
 }
 
 // ============================================================================================

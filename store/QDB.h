@@ -185,6 +185,7 @@ private:
     void openStoreFile();
     Sha1Digest checkPassword(const Sha1Digest& checkValue);
     void loadIndex(std::span<const std::uint8_t> section, std::int32_t dataLength);
+    TIndexList inKeyOrder(TIndexList items) const;
     void moveValuesToWorkFile(std::int64_t length, const std::optional<Sha1Digest>& key);
     void dropWorkFile() noexcept;
 

@@ -11,6 +11,7 @@
 #include "Scratch.h"
 
 // POSIX
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdint>
@@ -65,6 +66,21 @@ inline std::string currentItem(store::TQDB& db)
     store::TQDB::Bytes content;
     db.getItem(content);
     return textOf(content);
+}
+
+// Which file a name leads to, and when it was last written: what reading must leave alone.
+struct Identity {
+    ino_t inode = 0;
+    std::int64_t modified = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+inline Identity identityOf(const std::filesystem::path& file)
+{
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0)
+        return {};
+    return {info.st_ino, std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
 inline std::string hexOf(const std::string& bytes)

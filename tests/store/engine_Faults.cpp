@@ -8,7 +8,6 @@
 
 // POSIX
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -240,12 +239,6 @@ bool killedAt(const std::string& name, const ChangeSet& set, int n)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-ino_t inodeOf(const std::string& name)
-{
-    struct stat info {};
-    return ::stat(name.c_str(), &info) == 0 ? info.st_ino : 0;
-}
-
 TEST(EngineFaults, KilledAtAnyFileOperationLeavesTheOldOrTheNewStore)
 {
     for (const auto& set : kChangeSets) {
@@ -255,14 +248,14 @@ TEST(EngineFaults, KilledAtAnyFileOperationLeavesTheOldOrTheNewStore)
         for (int n = 1; n < 400 && !finished; ++n) {
             ScratchDir dir;
             const auto name = makeOldStore(dir, set.password);
-            const auto inode = inodeOf(name);
+            const auto inode = identityOf(name).inode;
             finished = killedAt(name, set, n);
             const auto now = engineListing(name, set.password);
             EXPECT_TRUE(now == listings.old || now == listings.changed) << set.what << ", killed at " << n;
             EXPECT_EQ(independentListing(name, set.password), now) << set.what << ", killed at " << n;
             newSeen += now == listings.changed;
             if (finished && set.password.empty() && std::string(set.what) != "a rebuild") {
-                EXPECT_EQ(inodeOf(name), inode) << set.what << ": saved by appending to the same file";
+                EXPECT_EQ(identityOf(name).inode, inode) << set.what << ": saved by appending to the same file";
             }
             removeWorkFiles();
         }

@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-// POSIX
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -21,20 +18,6 @@ using store::FileOperation;
 using store::ScopedFaultHook;
 using store::TQDB;
 namespace fs = std::filesystem;
-
-struct Identity {
-    ino_t inode = 0;
-    std::int64_t modified = 0;
-    bool operator==(const Identity&) const = default;
-};
-
-Identity identityOf(const fs::path& file)
-{
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0)
-        return {};
-    return {info.st_ino, std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
-}
 
 std::set<std::string> namesIn(const fs::path& directory)
 {
