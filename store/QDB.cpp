@@ -556,8 +556,8 @@ void TQDB::rebuildStoreFile(std::int64_t firstTick)
     };
     place(admins_, relocation.admins);
     place(items_, relocation.items);
-    const bool pad = !key && relocation.dataLength == kAmbiguousDataLength;
-    if (relocation.dataLength + (pad ? 1 : 0) > kMaxSectionLength)
+    // One byte more than the values may be needed (StoreFileWriter).
+    if (relocation.dataLength + 1 > kMaxSectionLength)
         throw EQDBFileError(formatMessage(messages::kUnableToExtend, fileName_));
 
     auto build = seam::createUniqueFile(seam::directoryPart(seam::absolutePath(targetName_)), format::kBuildTempPrefix);
@@ -567,12 +567,8 @@ void TQDB::rebuildStoreFile(std::int64_t firstTick)
     try {
         if (key)
             workCopy = seam::createUniqueFile(seam::temporaryDirectory(), format::kDataWorkPrefix);
-        StoreFileWriter writer(build, key, static_cast<std::int32_t>(relocation.dataLength + (pad ? 1 : 0)), &workCopy);
+        StoreFileWriter writer(build, key, static_cast<std::int32_t>(relocation.dataLength), &workCopy);
         copyLiveValues(writer, firstTick);
-        if (pad) {
-            const std::uint8_t deadByte = 0;
-            writer.appendData(std::span(&deadByte, 1));
-        }
         writer.finish(indexSection(&relocation, false));
         if (const auto previous = seam::status(targetName_))
             build.setMode(previous->mode);

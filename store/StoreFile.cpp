@@ -106,6 +106,7 @@ StoreFileWriter::StoreFileWriter(SeamFile& out, const std::optional<Sha1Digest>&
     : out_(out),
       key_(key),
       dataLength_(dataLength),
+      deadByte_(!key && dataLength == kAmbiguousDataLength),
       plainCopy_(key ? plainCopy : nullptr)
 {
     writeMarker(out_, format::kFileSignature);
@@ -115,7 +116,7 @@ StoreFileWriter::StoreFileWriter(SeamFile& out, const std::optional<Sha1Digest>&
         out_.write(check.data(), check.size());
         chunk_.reserve(static_cast<std::size_t>(format::copyBufferLength(dataLength)));
     }
-    writeInt32(out_, dataLength);
+    writeInt32(out_, deadByte_ ? dataLength + 1 : dataLength);
 }
 
 bool StoreFileWriter::appendData(SeamFile& source, std::int64_t offset, std::int64_t length)
@@ -142,22 +143,6 @@ bool StoreFileWriter::appendData(SeamFile& source, std::int64_t offset, std::int
     return true;
 }
 
-void StoreFileWriter::appendData(std::span<const std::uint8_t> bytes)
-{
-    if (!key_) {
-        out_.write(bytes.data(), bytes.size());
-        written_ += std::int64_t(bytes.size());
-        return;
-    }
-    const auto chunkLength = static_cast<std::size_t>(format::copyBufferLength(dataLength_));
-    for (const auto byte : bytes) {
-        chunk_.push_back(byte);
-        ++written_;
-        if (chunk_.size() == chunkLength)
-            flushChunk();
-    }
-}
-
 // Scrambling restarts at every chunk, so a protected section is written in the chunks that a
 // reader will cut it into.
 void StoreFileWriter::flushChunk()
@@ -176,6 +161,8 @@ void StoreFileWriter::finish(std::span<const std::uint8_t> index)
     if (written_ != dataLength_)
         throw std::logic_error("store file writer: the data section is not of its announced length");
     if (!key_) {
+        if (deadByte_)
+            out_.write("", 1);
         appendIndexSection(out_, index);
         return;
     }

@@ -41,7 +41,8 @@ inline constexpr std::int32_t kAmbiguousDataLength = 0x00575051;
 // Writes a new store file front to back: the signature, the password block when a key is
 // given, the data length, the data section gathered from runs of other files, then the index
 // section. Sections of a protected store are scrambled chunk by chunk; the plain copy, when
-// one is given, receives the data section unscrambled.
+// one is given, receives the data section unscrambled. A plain data section of
+// kAmbiguousDataLength bytes gets one byte of dead space at its end.
 class StoreFileWriter {
 public:
     StoreFileWriter(SeamFile& out, const std::optional<Sha1Digest>& key, std::int32_t dataLength,
@@ -50,9 +51,9 @@ public:
     // Appends length bytes of source from offset on to the data section; false when the
     // source ends first.
     bool appendData(SeamFile& source, std::int64_t offset, std::int64_t length);
-    void appendData(std::span<const std::uint8_t> bytes);
 
-    // Ends the data section, which must have the announced length, and writes the index section.
+    // Ends the data section, which must have had the announced length, and writes the index
+    // section.
     void finish(std::span<const std::uint8_t> index);
 
 private:
@@ -61,6 +62,7 @@ private:
     SeamFile& out_;
     std::optional<Sha1Digest> key_;
     std::int64_t dataLength_;
+    bool deadByte_;
     SeamFile* plainCopy_;
     std::int64_t written_ = 0;
     std::vector<std::uint8_t> chunk_; // a protected store's chunk being filled
