@@ -169,21 +169,16 @@ void StoreFileWriter::finish(std::span<const std::uint8_t> index)
     flushChunk();
     std::vector<std::uint8_t> scrambled(index.begin(), index.end());
     scrambleSection(scrambled, *key_);
-    writeMarker(out_, format::kIndexSignature);
-    writeInt32(out_, static_cast<std::int32_t>(scrambled.size()));
-    out_.write(scrambled.data(), scrambled.size());
+    appendIndexSection(out_, scrambled);
 }
 
 // --- a save by appending ----------------------------------------------------------------------
 
 void appendIndexSection(SeamFile& file, std::span<const std::uint8_t> index)
 {
-    // One write for the whole tail: a failure leaves at most one torn piece to cut off.
-    std::vector<std::uint8_t> tail(format::kMarkerSize + format::kInt32Size);
-    std::memcpy(tail.data(), format::kIndexSignature.data(), format::kMarkerSize);
-    format::writeInt32(tail.data() + format::kMarkerSize, static_cast<std::int32_t>(index.size()));
-    tail.insert(tail.end(), index.begin(), index.end());
-    file.write(tail.data(), tail.size());
+    writeMarker(file, format::kIndexSignature);
+    writeInt32(file, static_cast<std::int32_t>(index.size()));
+    file.write(index.data(), index.size());
 }
 
 void writeDataLength(SeamFile& file, std::int32_t dataLength)

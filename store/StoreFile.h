@@ -68,8 +68,8 @@ private:
     std::vector<std::uint8_t> chunk_; // a protected store's chunk being filled
 };
 
-// Appends the "QIX" marker, the index length and the (plain) index section at the end of a
-// plain store file.
+// Writes the "QIX" marker, the index length and the index section, as it is to be stored, at
+// the file's position: in a save that appends, after the end of a plain store file.
 void appendIndexSection(SeamFile& file, std::span<const std::uint8_t> index);
 
 // Overwrites a plain store file's data length: the one write that switches a reader from the
