@@ -161,6 +161,31 @@ TEST(EngineFaults, EveryFailedOperationOfASaveLeavesAReadableStoreToSaveAgain)
     }
 }
 
+// A new store is written beside its name and renamed into place: whichever operation of its
+// creation fails, the name holds a readable empty store or nothing at all.
+TEST(EngineFaults, ANewStoreIsWholeOrAbsentWhereverItsCreationFails)
+{
+    bool finished = false;
+    for (int n = 1; n < 50 && !finished; ++n) {
+        ScratchDir dir;
+        const auto name = (dir / "store.idb").string();
+        int calls = 0;
+        TQDB db;
+        try {
+            ScopedFaultHook fault([&](FileOperation, const std::string&) { return ++calls == n ? EIO : 0; });
+            db.setFileName(name);
+            finished = true;
+        } catch (const store::EQDBError&) {
+            EXPECT_FALSE(db.active()) << "failed at " << n;
+        }
+        if (fs::exists(name)) {
+            EXPECT_EQ(independentListing(name), "") << "failed at " << n;
+        }
+        EXPECT_TRUE(leftBeside(dir).empty()) << "failed at " << n;
+    }
+    EXPECT_TRUE(finished);
+}
+
 TEST(EngineFaults, AFullDiskIsReportedAsSuch)
 {
     ScratchDir dir;
