@@ -234,11 +234,10 @@ TEST_F(AddingStep, AFullDiskEndsTheRunAndLosesNothingAdded)
         writePicture(next / name);
     std::unique_ptr<TAddingStep> step;
     {
-        // The work files fill up; the store file beside the data is rebuilt later, elsewhere.
-        const fs::path workDirectory = fs::canonical(store::TQDB::temporaryDirectory());
+        // The disk under the store file fills up: a value can no longer be appended to it.
         store::ScopedFaultHook hook([&](store::FileOperation operation, const std::string& path) {
-            const bool workFile = fs::weakly_canonical(fs::path(path).parent_path()) == workDirectory;
-            return diskFull && workFile && operation == store::FileOperation::Write ? ENOSPC : 0;
+            const bool storeFile = fs::path(path).extension() == ".idb";
+            return diskFull && storeFile && operation == store::FileOperation::Write ? ENOSPC : 0;
         });
         step = import(next, CategoryAssignment::ChosenCategory, "second", false, progress);
     }
