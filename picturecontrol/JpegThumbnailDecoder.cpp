@@ -1,37 +1,16 @@
 #include "picturecontrol/JpegThumbnailDecoder.h"
 
+#include "picturecontrol/JpegErrors.h"
 #include "picturecontrol/PictureDecoder.h"
 #include "picturecontrol/PictureError.h"
 #include "picturecontrol/PictureFile.h"
 #include "picturecontrol/PictureLimits.h"
 
-#include <csetjmp>
 #include <cstdio>
-
-// libjpeg
-#include <jpeglib.h>
 
 namespace glimmora {
 
 namespace {
-
-// libjpeg reports fatal errors by calling error_exit, which must not return: it jumps back to
-// the decode with the formatted message.
-struct JpegErrorManager {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void jumpOnError(j_common_ptr info)
-{
-    auto* errors = reinterpret_cast<JpegErrorManager*>(info->err);
-    (*info->err->format_message)(info, errors->message);
-    std::longjmp(errors->jump, 1);
-}
-
-// Warnings (corrupt or truncated data) still give a picture: libjpeg fills what is missing.
-void ignoreWarning(j_common_ptr, int) {}
 
 enum class JpegOutcome { Decoded, LeftToOthers, TooLarge, Failed };
 
@@ -72,8 +51,8 @@ JpegOutcome decodeScaled(const QByteArray& bytes, int thumbnailSize, QImage* ima
 {
     jpeg_decompress_struct info;
     info.err = jpeg_std_error(&errors->base);
-    errors->base.error_exit = jumpOnError;
-    errors->base.emit_message = ignoreWarning;
+    errors->base.error_exit = jumpOnJpegError;
+    errors->base.emit_message = ignoreJpegWarning;
     if (setjmp(errors->jump)) {
         jpeg_destroy_decompress(&info);
         return JpegOutcome::Failed;
