@@ -1,0 +1,105 @@
+#include "platform/Wallpaper.h"
+
+#include "platform/DesktopBackground.h"
+#include "platform/Paths.h"
+
+// Qt
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <filesystem>
+
+namespace glimmora {
+
+namespace {
+
+std::filesystem::path fileSystemPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString unknownDesktop(const QString& name)
+{
+    return QStringLiteral("Glimmora cannot set the wallpaper of this desktop (%1). It knows how to tell GNOME, "
+                          "Budgie, Cinnamon, MATE, XFCE and KDE Plasma.")
+        .arg(name.isEmpty() ? QStringLiteral("none is named in XDG_CURRENT_DESKTOP") : name);
+}
+
+// The bitmap as it was before this command: kept beside it under another name until the
+// desktop has taken the new one, and put back if it refuses.
+class EarlierBitmap {
+public:
+    explicit EarlierBitmap(const QString& path) : path_(fileSystemPath(path)), kept_(path_.string() + ".earlier")
+    {
+        std::error_code error;
+        std::filesystem::remove(kept_, error);
+        if (!std::filesystem::exists(path_, error))
+            return;
+        std::filesystem::create_hard_link(path_, kept_, error);
+        if (error)
+            std::filesystem::copy_file(path_, kept_, error);
+        keeping_ = !error;
+    }
+
+    void putBack()
+    {
+        std::error_code error;
+        if (keeping_)
+            std::filesystem::rename(kept_, path_, error);
+        else
+            std::filesystem::remove(path_, error);
+        keeping_ = false;
+    }
+
+    ~EarlierBitmap()
+    {
+        std::error_code error;
+        if (keeping_)
+            std::filesystem::remove(kept_, error);
+    }
+
+private:
+    std::filesystem::path path_;
+    std::filesystem::path kept_;
+    bool keeping_ = false;
+};
+
+// Written whole, or not at all.
+QString writeBitmap(const QImage& picture, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    QImageWriter writer(&file, "bmp");
+    if (!writer.write(picture.convertToFormat(QImage::Format_RGB888))) {
+        file.cancelWriting();
+        return writer.errorString();
+    }
+    return file.commit() ? QString() : file.errorString();
+}
+
+} // namespace
+
+QString wallpaperBitmapPath() { return programDataDirectory() + QStringLiteral("/GlimmoraWall.bmp"); }
+
+QString SetDesktopWallpaper(const QImage& picture, WallpaperStyle style)
+{
+    const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+    const std::unique_ptr<DesktopBackground> background = desktopBackgroundFor(desktop);
+    if (!background)
+        return unknownDesktop(desktop);
+    if (const QString why = background->unavailability(); !why.isEmpty())
+        return QStringLiteral("The wallpaper cannot be set: %1").arg(why);
+
+    const QString path = wallpaperBitmapPath();
+    QDir().mkpath(programDataDirectory());
+    EarlierBitmap earlier(path);
+    if (const QString failure = writeBitmap(picture, path); !failure.isEmpty())
+        return QStringLiteral("The wallpaper could not be written to %1: %2").arg(path, failure);
+    if (const QString refusal = background->show(path, style); !refusal.isEmpty()) {
+        earlier.putBack();
+        return QStringLiteral("The wallpaper could not be set: %1").arg(refusal);
+    }
+    return QString();
+}
+
+} // namespace glimmora
