@@ -47,6 +47,11 @@ void sayNoSuchDirectory(const QString& directory, const QString& title)
                  MessageButton::Ok, MessageButton::Ok, MessageBeep::Exclamation});
 }
 
+void sayRefused(const QString& why, const QString& title)
+{
+    showMessage({why, title, MessageIcon::Exclamation, MessageButton::Ok, MessageButton::Ok, MessageBeep::Exclamation});
+}
+
 } // namespace
 
 FileDialogService& FileDialogService::current()
@@ -58,7 +63,7 @@ FileDialogService& FileDialogService::current()
 
 void FileDialogService::install(FileDialogService* service) { installed() = service; }
 
-QString AskSaveFileName(const SaveFileRequest& request, QWidget* parent)
+QString AskSaveFileName(const SaveFileRequest& request, QWidget* parent, const SaveFileRefusal& refusal)
 {
     SaveFileRequest shown = request;
     for (;;) {
@@ -70,6 +75,8 @@ QString AskSaveFileName(const SaveFileRequest& request, QWidget* parent)
         shown.proposedName = file.fileName();
         if (!file.dir().exists())
             sayNoSuchDirectory(file.absolutePath(), request.title);
+        else if (const QString why = refusal ? refusal(file.absoluteFilePath()) : QString(); !why.isEmpty())
+            sayRefused(why, request.title);
         else if (!file.exists() || mayReplace(file.absoluteFilePath(), request.title))
             return file.absoluteFilePath();
     }

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace glimmora {
@@ -38,10 +40,14 @@ public:
     static void install(FileDialogService* service);
 };
 
+// Why a chosen path may not be taken (the caller's own rule); empty when it may.
+using SaveFileRefusal = std::function<QString(const QString& path)>;
+
 // The whole prompt: the dialog; the extension added to a name typed without one; a name in a
-// directory that does not exist refused; and, for a file that exists, the question whether to
-// replace it, where No shows the dialog again with that name. Empty when the user cancelled.
-QString AskSaveFileName(const SaveFileRequest& request, QWidget* parent);
+// directory that does not exist refused, and so is a name `refusal` gives a reason against; and,
+// for a file that exists, the question whether to replace it. After a refusal or a No the dialog
+// is shown again with that name. Empty when the user cancelled.
+QString AskSaveFileName(const SaveFileRequest& request, QWidget* parent, const SaveFileRefusal& refusal = {});
 
 // A chosen name with the extension (without the dot) added when it has none.
 QString withDefaultExtension(const QString& fileName, const QString& extension);

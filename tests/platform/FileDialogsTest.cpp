@@ -69,5 +69,18 @@ TEST_F(SaveFilePrompt, ANameInAMissingDirectoryIsRefusedAndAskedAgain)
     EXPECT_EQ(dialogs.requests().size(), 2);
 }
 
+TEST_F(SaveFilePrompt, ARefusedNameIsToldBeforeAnyReplaceQuestionAndAskedAgain)
+{
+    test::writeFile(dir / "tree.jpg", "own");
+    dialogs.answer(path("tree.jpg"));
+    dialogs.answer(path("forest.jpg"));
+    const auto refusal = [this](const QString& chosen) {
+        return chosen == path("tree.jpg") ? QStringLiteral("That is the picture's own file.") : QString();
+    };
+    EXPECT_EQ(AskSaveFileName(request, nullptr, refusal), path("forest.jpg"));
+    EXPECT_EQ(messages.texts(), QStringList{"That is the picture's own file."});
+    EXPECT_EQ(dialogs.requests().size(), 2);
+}
+
 } // namespace
 } // namespace glimmora
