@@ -1,13 +1,17 @@
 #pragma once
 
+#include "catalog/AddFileToCategory.h"
 #include "catalog/CategoryView.h"
+#include "platform/Wallpaper.h"
 
 // Qt
 #include <QList>
 #include <QMainWindow>
 #include <QSet>
 
+#include <array>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -19,7 +23,17 @@ namespace glimmora {
 
 class TCategories;
 class TImageListModel;
+class TLoadPictureModule;
+enum class Conversion;
 struct ImageListEnabling;
+
+// The program-wide objects the commands on images work with; all outlive the window.
+struct ImageCommandContext {
+    FileAdding scrapbook;
+    TLoadPictureModule& loader;
+    // Saves the scrapbook after a command changed it, and reports what could not be saved.
+    std::function<void()> saveScrapbook;
+};
 
 // A category window: the images of one category as a grid of thumbnail cells (one list view
 // over an item model, each cell drawn by TImageCellDelegate), a box to switch the category, and
@@ -44,6 +58,17 @@ public:
     // Rebuilds the context menu's "Copy/Move to Another Category" submenus from the categories.
     void RebuildCategoryMenus();
 
+    // Gives the window what its commands on images work with; until then they stay disabled.
+    void setImageCommands(const ImageCommandContext& context);
+
+    // Loads a record's picture at full size for a command, as often as the user asks to retry;
+    // a failure is reported. Returns the loader's result.
+    int LoadSelectedPicture(const TImageElement& record, QImage& picture);
+    // Asks for the name of the file a record's picture is converted into; empty when cancelled.
+    QString AskNewFileName(const TImageElement& record, const QString& extension, const QString& description);
+    // Makes a record's picture the desktop wallpaper; a failure is reported.
+    void SetWallpaper(const TImageElement& record, WallpaperStyle style);
+
     // Whether the companion slideshow program is connected (for "&Add Images to Slideshow").
     std::function<bool()> SlideshowConnected;
 
@@ -61,6 +86,10 @@ public:
     QMenu* Print1;
     QMenu* Columns1;
     QMenu* Convert1;
+    QAction* toBitmap1;
+    QAction* toWMF1;
+    QAction* toJPEG1;
+    QAction* toGIF1;
     QMenu* PopupMenu1;
     QAction* ShowDetail1;
     QAction* CopytoAnotherCategory1;
@@ -85,6 +114,10 @@ public:
     QAction* ShowDetail2;
     QAction* CopytoClipboard2;
     QMenu* Convert2;
+    QAction* toBitmap2;
+    QAction* toWMF2;
+    QAction* toJPEG2;
+    QAction* toGIF2;
     QAction* Memo2;
     QAction* MoveFile2;
     QAction* CopyFile2;
@@ -120,6 +153,14 @@ public slots:
     void ImageListBoxClick();
     void CategoryComboBoxDropDown();
     void CategoryComboBoxChange(int index);
+    void Enlarge1Click();
+    void Convert1Click();
+    void toBitmap1Click();
+    void toJPEG1Click();
+    void toWMF1Click();
+    void toGIF1Click();
+    void Centered1Click();
+    void Tiled1Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -130,7 +171,7 @@ private:
     void buildMenus();
     void buildEditMenu();
     void buildPopupMenu();
-    QMenu* buildConvertMenu(QMenu* menu);
+    QMenu* buildConvertMenu(QMenu* menu, std::array<QAction**, 4> items);
     QMenu* buildWallpaperMenu(QMenu* parent, const QString& caption);
     void FormResize();
     bool FormKeyDown(const QKeyEvent& key);
@@ -143,8 +184,14 @@ private:
     void setCommandEnabled(QAction* command, bool enabled);
     ImageListEnabling currentEnabling() const;
     int selectedCount() const;
+    // The one selected record, which the commands on one image act on; none unless exactly one
+    // item is selected.
+    TImageElement* singleSelectedRecord() const;
+    void convertSelected(Conversion conversion);
+    void reportAdding(const AddFileOutcome& added);
 
     TCategories& categories_;
+    std::optional<ImageCommandContext> commands_;
     int checkedColumns_ = 0;
     QSet<QAction*> notYetAvailable_;
     QList<std::pair<QAction*, QAction*>> contextTwins_; // context item, main-menu twin
