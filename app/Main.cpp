@@ -9,6 +9,7 @@
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
+#include "catalog/RemoveableMediumForm.h"
 #include "dialogs/CategoryDelete.h"
 #include "dialogs/NewCategory.h"
 #include "dialogs/NewWindow.h"
@@ -63,7 +64,9 @@ const QString kIntroductionItem = QStringLiteral("Introducing Glimmora");
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent),
+      diskPrompt_(std::make_unique<DialogDiskDescriptionPrompt>())
 {
     initIconResources();
     setWindowTitle(QStringLiteral("Glimmora"));
@@ -428,6 +431,9 @@ TImageListForm* TMainForm::CreateImageListForm(TCategory& category)
 {
     auto* window = new TImageListForm(*Categories);
     window->SlideshowConnected = [link = QPointer<TSlideshowLink>(SlideshowLink)] { return link && link->connected(); };
+    window->setImageCommands({{*ImageElementForm, *Categories, *RemoveableMedia, *LoadPicture, *diskPrompt_},
+                              *LoadPicture,
+                              [this] { saveAfterCommand(); }});
     connect(window, &TImageListForm::keywordSearchRequested, this, &TMainForm::KeywordSearch1Click);
     connect(window, &TImageListForm::mainMenuRequested, this, &TMainForm::OpenMainMenu);
     // Queued: a window closed while the program ends must not reach back into it.
