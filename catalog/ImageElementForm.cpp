@@ -175,8 +175,8 @@ const QList<PathIndexEntry>& TImageElementForm::PathIndex()
 
 void TImageElementForm::SetImagePath(TImageElement& record, const QString& newPath)
 {
-    record.IT_Path = newPath;
-    record.IT_PathHash = PathChecksum(newPath);
+    record.IT_Path = pathBytes(newPath);
+    record.IT_PathHash = PathChecksum(record.IT_Path);
     if (pathIndex_)
         for (PathIndexEntry& entry : *pathIndex_)
             if (entry.seqNo == record.IT_SeqNo)
@@ -202,21 +202,22 @@ FindOrAddResult TImageElementForm::FindOrAddImage(const QString& path, Thumbnail
 {
     PathIndex();
     const QString folded = foldPath(trimmedText(path));
+    const QByteArray identity = pathBytes(folded);
     FindOrAddResult result;
     openStore();
-    const std::int32_t checksum = PathChecksum(folded);
+    const std::int32_t checksum = PathChecksum(identity);
     for (const PathIndexEntry& entry : *pathIndex_) {
         if (entry.checksum != checksum)
             continue;
         std::unique_ptr<TImageElement> found = ReadImage(entry.seqNo);
-        if (found && found->IT_Path == folded) {
+        if (found && found->IT_Path == identity) {
             result.record = std::move(found);
             return result;
         }
     }
 
     auto record = std::make_unique<TImageElement>();
-    record->IT_Path = folded;
+    record->IT_Path = identity;
     record->IT_FileType = static_cast<std::uint8_t>(PictureTypeOf(folded).value_or(0));
     const TVol_Info volume = ReadVolumeInfo(folded);
     record->IT_VolumeSerial = volume.serialNumber;

@@ -61,7 +61,7 @@ QJsonObject recordJson(const TImageElement& record)
     return {
         {QStringLiteral("seq"), record.IT_SeqNo},
         {QStringLiteral("type"), typeName(record.IT_FileType)},
-        {QStringLiteral("path"), record.IT_Path},
+        {QStringLiteral("path"), displayPath(record.IT_Path)},
         {QStringLiteral("memo"), record.IT_Memo},
         {QStringLiteral("serial"), qint64(record.IT_VolumeSerial)},
         {QStringLiteral("removable"), record.IT_Removable},
@@ -86,7 +86,7 @@ void printRecords(const std::vector<std::unique_ptr<TImageElement>>& records, bo
     for (const auto& record : records)
         printLine(QStringLiteral("%1\t%2\t%3\t%4")
                       .arg(record->IT_SeqNo)
-                      .arg(typeName(record->IT_FileType), record->IT_Path, record->IT_Memo.trimmed()));
+                      .arg(typeName(record->IT_FileType), displayPath(record->IT_Path), record->IT_Memo.trimmed()));
 }
 
 // Runs a command body, turning store and record failures into a reported failure.

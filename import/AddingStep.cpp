@@ -169,12 +169,13 @@ void TAddingStep::decodeAhead()
 
 bool TAddingStep::isKnownPath(const QString& foldedPath)
 {
-    const std::int32_t checksum = PathChecksum(foldedPath);
+    const QByteArray identity = pathBytes(foldedPath);
+    const std::int32_t checksum = PathChecksum(identity);
     for (const PathIndexEntry& entry : images_.PathIndex()) {
         if (entry.checksum != checksum)
             continue;
         const std::unique_ptr<TImageElement> record = images_.ReadImage(entry.seqNo);
-        if (record && record->IT_Path == foldedPath)
+        if (record && record->IT_Path == identity)
             return true;
     }
     return false;

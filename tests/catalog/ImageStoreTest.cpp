@@ -130,7 +130,7 @@ TEST_F(ImageStore, ALostOrStaleMaxSeqNoNeverReplacesAStoredRecord)
     const auto storedItem = [](std::int32_t seqNo, const char* path) {
         TImageElement record;
         record.IT_SeqNo = seqNo;
-        record.IT_Path = QString::fromUtf8(path);
+        record.IT_Path = path;
         record.IT_PathHash = PathChecksum(record.IT_Path);
         return encodeImageItem(record);
     };
@@ -149,8 +149,8 @@ TEST_F(ImageStore, ALostOrStaleMaxSeqNoNeverReplacesAStoredRecord)
         const FindOrAddResult added = catalog.images.FindOrAddImage(qpath(picture("new.png")), loader);
         ASSERT_TRUE(added.record && added.added) << c.name;
         EXPECT_EQ(added.record->IT_SeqNo, 3) << c.name;
-        EXPECT_EQ(catalog.images.ReadImage(1)->IT_Path, QStringLiteral("/old/one.png")) << c.name;
-        EXPECT_EQ(catalog.images.ReadImage(2)->IT_Path, QStringLiteral("/old/two.png")) << c.name;
+        EXPECT_EQ(catalog.images.ReadImage(1)->IT_Path, QByteArray("/old/one.png")) << c.name;
+        EXPECT_EQ(catalog.images.ReadImage(2)->IT_Path, QByteArray("/old/two.png")) << c.name;
         catalog.images.EndImagePass();
         EXPECT_EQ(int32Of(readStoreFile(dir / "Default.idb").admin["MAX_SEQ_NO"].value), 3) << c.name;
     }

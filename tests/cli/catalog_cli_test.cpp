@@ -153,6 +153,26 @@ TEST_F(CatalogCli, MemoReplacesAMemoThatSearchThenFinds)
     EXPECT_EQ(runCli(dir.path(), "memo five x").status, 2);
 }
 
+TEST_F(CatalogCli, APathThatIsNotUtf8KeepsItsBytesAndShowsAsWindows1252)
+{
+    // Written on Windows: "größe café.gif" in Windows-1252.
+    const QByteArray path("/pics/gr\xf6\xdf"
+                          "e caf\xe9.gif");
+    writeFile(dir / "Default.idb", storeFileBytes({{"MAX_SEQ_NO", le32(1)}},
+                                                  {{"000001", item(1, 5, 7, false, path, " old ", QByteArray())}}));
+    writeFile(dir / "Default.cor", (le32(4) + le32(1)).toStdString());
+
+    ASSERT_EQ(runCli(dir.path(), "memo 1 new").status, 0);
+    const QByteArray stored = readStoreFile(dir / "Default.idb").items["000001"].value;
+    EXPECT_EQ(stored.mid(16, path.size()), path);
+    EXPECT_EQ(qFromLittleEndian<std::int32_t>(stored.constData() + 9), PathChecksum(path));
+
+    const QJsonArray listed = jsonOf(runCli(dir.path(), "list --json"));
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(listed[0].toObject()["path"].toString(), QString::fromUtf8("/pics/größe café.gif"));
+    EXPECT_EQ(listed[0].toObject()["memo"].toString(), QStringLiteral(" new "));
+}
+
 TEST_F(CatalogCli, ADamagedStoreIsAReportedFailure)
 {
     writeFile(dir / "Default.idb", "not a store");

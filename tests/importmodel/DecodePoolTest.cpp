@@ -59,7 +59,7 @@ TEST(DecodePool, ThumbnailsAreThoseOfTheInProcessLoader)
         pool.submit(file);
     for (const QString& file : files) {
         TImageElement record;
-        record.IT_Path = file;
+        record.IT_Path = pathBytes(file);
         const TVol_Info volume = ReadVolumeInfo(file);
         record.IT_VolumeSerial = volume.serialNumber;
         record.IT_Removable = volume.removable;
