@@ -31,6 +31,9 @@ QByteArrayView fromStoreBytes(const store::TQDB::Bytes& value)
     return QByteArrayView(reinterpret_cast<const char*>(value.data()), qsizetype(value.size()));
 }
 
+// A path as the scrapbook knows it: trimmed, folded, as the file system's bytes.
+QByteArray identityOf(const QString& path) { return pathBytes(foldPath(trimmedText(path))); }
+
 } // namespace
 
 TImageElementForm::TImageElementForm(const QString& storeFileName, TCategories& categories)
@@ -105,9 +108,8 @@ void TImageElementForm::DeleteImage(const TImageElement& record)
     if (imageTable_->findKey(ImageStoreKey(deleted.IT_SeqNo)))
         imageTable_->deleteItem();
     if (pathIndex_) {
-        const auto entry = std::find_if(pathIndex_->begin(), pathIndex_->end(),
-                                        [&deleted](const PathIndexEntry& e) { return e.seqNo == deleted.IT_SeqNo; });
-        if (entry != pathIndex_->end())
+        const auto entry = pathIndex_->constFind(deleted.IT_Path);
+        if (entry != pathIndex_->cend() && *entry == deleted.IT_SeqNo)
             pathIndex_->erase(entry);
     }
     for (const auto& category : categories_.categories())
@@ -162,25 +164,48 @@ void TImageElementForm::ReorganizeImageStore()
     closeStore();
 }
 
-const QList<PathIndexEntry>& TImageElementForm::PathIndex()
+// Reads only the path of each value: decoding every thumbnail would cost more than the pass.
+const PathIndexMap& TImageElementForm::PathIndex()
 {
     if (!pathIndex_) {
-        pathIndex_.emplace();
-        for (auto record = FirstImage(); record; record = NextImage())
-            pathIndex_->append({record->IT_PathHash, record->IT_SeqNo});
+        PathIndexMap index;
+        try {
+            openStore();
+            index.reserve(imageTable_->count());
+            store::TQDB::Bytes value;
+            for (std::int32_t i = 0; i < imageTable_->count(); ++i) {
+                i == 0 ? imageTable_->first() : imageTable_->next();
+                imageTable_->getItem(value);
+                const ImageIdentity identity = decodeImageIdentity(fromStoreBytes(value));
+                if (!index.contains(identity.path)) // the first record of a path is its image
+                    index.insert(identity.path, identity.seqNo);
+            }
+        } catch (const std::exception&) {
+            // a damaged store or record ends the pass quietly
+        }
         EndImagePass();
+        pathIndex_ = std::move(index);
     }
     return *pathIndex_;
 }
 
+std::optional<std::int32_t> TImageElementForm::KnownImageNumber(const QString& path)
+{
+    const PathIndexMap& index = PathIndex();
+    const auto found = index.constFind(identityOf(path));
+    if (found == index.cend())
+        return std::nullopt;
+    return *found;
+}
+
 void TImageElementForm::SetImagePath(TImageElement& record, const QString& newPath)
 {
+    if (pathIndex_ && pathIndex_->value(record.IT_Path) == record.IT_SeqNo)
+        pathIndex_->remove(record.IT_Path);
     record.IT_Path = pathBytes(newPath);
     record.IT_PathHash = PathChecksum(record.IT_Path);
     if (pathIndex_)
-        for (PathIndexEntry& entry : *pathIndex_)
-            if (entry.seqNo == record.IT_SeqNo)
-                entry.checksum = record.IT_PathHash;
+        pathIndex_->insert(record.IT_Path, record.IT_SeqNo);
 }
 
 std::int32_t TImageElementForm::nextSequenceNumber()
@@ -200,21 +225,15 @@ std::int32_t TImageElementForm::nextSequenceNumber()
 
 FindOrAddResult TImageElementForm::FindOrAddImage(const QString& path, ThumbnailSource& loader)
 {
-    PathIndex();
+    FindOrAddResult result;
+    if (const std::optional<std::int32_t> known = KnownImageNumber(path)) {
+        result.record = ReadImage(*known);
+        if (result.record)
+            return result;
+    }
     const QString folded = foldPath(trimmedText(path));
     const QByteArray identity = pathBytes(folded);
-    FindOrAddResult result;
-    openStore();
     const std::int32_t checksum = PathChecksum(identity);
-    for (const PathIndexEntry& entry : *pathIndex_) {
-        if (entry.checksum != checksum)
-            continue;
-        std::unique_ptr<TImageElement> found = ReadImage(entry.seqNo);
-        if (found && found->IT_Path == identity) {
-            result.record = std::move(found);
-            return result;
-        }
-    }
 
     auto record = std::make_unique<TImageElement>();
     record->IT_Path = identity;
@@ -241,7 +260,7 @@ FindOrAddResult TImageElementForm::FindOrAddImage(const QString& path, Thumbnail
     record->IT_SeqNo = nextSequenceNumber();
     WriteImage(*record);
     imageTable_->setAdminInteger(kMaxSeqNoKey, record->IT_SeqNo);
-    pathIndex_->append({checksum, record->IT_SeqNo});
+    pathIndex_->insert(identity, record->IT_SeqNo);
     result.record = std::move(record);
     result.added = true;
     return result;

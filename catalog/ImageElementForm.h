@@ -3,7 +3,8 @@
 #include "catalog/ImageElement.h"
 
 // Qt
-#include <QList>
+#include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -20,13 +21,9 @@ class TQDB;
 class TCategories;
 class ThumbnailSource;
 
-// One entry of the path index: the checksum of a record's path and its sequence number.
-struct PathIndexEntry {
-    std::int32_t checksum = 0;
-    std::int32_t seqNo = 0;
-
-    bool operator==(const PathIndexEntry&) const = default;
-};
+// The path index: every record's path (its stored bytes, the image's identity) and its
+// sequence number.
+using PathIndexMap = QHash<QByteArray, std::int32_t>;
 
 // What FindOrAddImage found or made.
 struct FindOrAddResult {
@@ -84,8 +81,11 @@ public:
     // order; an empty text finds nothing.
     std::vector<std::unique_ptr<TImageElement>> SearchMemos(const QString& text);
 
-    // The path index, built on first use by a pass over the store.
-    const QList<PathIndexEntry>& PathIndex();
+    // The path index, built on first use by a pass over the store; with it, finding a path
+    // never reads a record.
+    const PathIndexMap& PathIndex();
+    // The sequence number of the record of a path (trimmed and folded as FindOrAddImage does).
+    std::optional<std::int32_t> KnownImageNumber(const QString& path);
     void FreePathIndex() { pathIndex_.reset(); }
 
     // Opens the store unless it is open; raises the store's error for a damaged or unreadable
@@ -104,7 +104,7 @@ private:
     QString storeFileName_;
     TCategories& categories_;
     std::unique_ptr<store::TQDB> imageTable_;
-    std::optional<QList<PathIndexEntry>> pathIndex_;
+    std::optional<PathIndexMap> pathIndex_;
 };
 
 } // namespace glimmora

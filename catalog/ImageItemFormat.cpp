@@ -128,6 +128,16 @@ QByteArray encodeImageItem(const TImageElement& record)
     return writer.take();
 }
 
+ImageIdentity decodeImageIdentity(QByteArrayView value)
+{
+    ItemReader reader(value);
+    ImageIdentity identity;
+    identity.seqNo = static_cast<std::int32_t>(reader.u32());
+    reader.take(kPathOffset - kFileTypeOffset);
+    identity.path = reader.taggedString().toByteArray();
+    return identity;
+}
+
 TImageElement decodeImageItem(QByteArrayView value)
 {
     ItemReader reader(value);

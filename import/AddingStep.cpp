@@ -39,10 +39,8 @@ struct KnownPlace {
 KnownPlace knownPlace(const TCorrespondences& memberships, std::int32_t seqNo, std::int32_t unassignedId,
                       std::int32_t targetId)
 {
-    for (const Membership& pair : memberships.pairs()) {
-        if (pair.seqNo != seqNo)
-            continue;
-        const KnownPlace place{pair.categoryId == unassignedId, pair.categoryId == targetId};
+    for (const std::int32_t categoryId : memberships.CategoriesOfImage(seqNo)) {
+        const KnownPlace place{categoryId == unassignedId, categoryId == targetId};
         if (place.inUnassigned || place.inTarget)
             return place;
     }
@@ -104,6 +102,13 @@ void TAddingStep::addToDataBase(const TLoadEntry& entry, const AddingProgress& p
 {
     if (progress.showFileName)
         progress.showFileName(fileNamePart(entry.path).trimmed());
+    // A known file is placed by its number alone; its record is read only when it joins a
+    // category.
+    if (const std::optional<std::int32_t> known = images_.KnownImageNumber(entry.path)) {
+        TCategory& target = *categories_.FindOrAddCategory(entry.categoryName, false).first;
+        place(entry, target, *known, nullptr, progress);
+        return;
+    }
     ThumbnailSource* source = &loader_;
     if (thumbnails_) {
         thumbnails_->pendingEvents = progress.pendingEvents;
@@ -114,20 +119,23 @@ void TAddingStep::addToDataBase(const TLoadEntry& entry, const AddingProgress& p
         addError(entry.path, found.errorText, progress);
         return;
     }
-    TCategory* target = categories_.FindOrAddCategory(entry.categoryName, false).first;
-    assign(*target, *found.record, !found.added, progress);
+    TCategory& target = *categories_.FindOrAddCategory(entry.categoryName, false).first;
+    place(entry, target, found.record->IT_SeqNo, found.added ? found.record.get() : nullptr, progress);
 }
 
-void TAddingStep::assign(TCategory& target, const TImageElement& record, bool known, const AddingProgress& progress)
+// `added` is the record made just now, or null for a known image.
+void TAddingStep::place(const TLoadEntry& entry, TCategory& target, std::int32_t seqNo, const TImageElement* added,
+                        const AddingProgress& progress)
 {
+    const bool known = !added;
     const std::int32_t unassignedId = categories_.UnassignedId();
-    const KnownPlace place =
-        known ? knownPlace(categories_.memberships(), record.IT_SeqNo, unassignedId, target.CategoryId) : KnownPlace{};
-    if (place.inTarget) {
+    const KnownPlace where =
+        known ? knownPlace(categories_.memberships(), seqNo, unassignedId, target.CategoryId) : KnownPlace{};
+    if (where.inTarget) {
         ++counters_.clashed;
         return;
     }
-    if (known && !place.inUnassigned && !options_.includeKnownImages) {
+    if (known && !where.inUnassigned && !options_.includeKnownImages) {
         ++counters_.duped;
         return;
     }
@@ -135,10 +143,20 @@ void TAddingStep::assign(TCategory& target, const TImageElement& record, bool kn
         ++counters_.duped;
         return;
     }
+    std::unique_ptr<TImageElement> read;
+    if (known) {
+        read = images_.ReadImage(seqNo);
+        if (!read) {
+            addError(entry.path, QStringLiteral("The image record %1 is missing from the scrapbook").arg(seqNo),
+                     progress);
+            return;
+        }
+    }
+    const TImageElement& record = known ? *read : *added;
     categories_.AddImageToCategory(target, record);
     if (progress.imageAdded)
         progress.imageAdded(target, record);
-    if (!place.inUnassigned) {
+    if (!where.inUnassigned) {
         ++counters_.loaded;
         return;
     }
@@ -162,23 +180,9 @@ void TAddingStep::decodeAhead()
 {
     while (submitted_ < entries_.size() && pool_->hasRoom()) {
         const QString path = identityOf(entries_.at(submitted_++).path);
-        if (PictureTypeOf(path) && !pool_->submitted(path) && !isKnownPath(path))
+        if (PictureTypeOf(path) && !pool_->submitted(path) && !images_.KnownImageNumber(path))
             pool_->submit(path);
     }
-}
-
-bool TAddingStep::isKnownPath(const QString& foldedPath)
-{
-    const QByteArray identity = pathBytes(foldedPath);
-    const std::int32_t checksum = PathChecksum(identity);
-    for (const PathIndexEntry& entry : images_.PathIndex()) {
-        if (entry.checksum != checksum)
-            continue;
-        const std::unique_ptr<TImageElement> record = images_.ReadImage(entry.seqNo);
-        if (record && record->IT_Path == identity)
-            return true;
-    }
-    return false;
 }
 
 void TAddingStep::Finish(const AddingProgress& progress)

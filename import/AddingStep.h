@@ -105,10 +105,10 @@ public:
 
 private:
     void addToDataBase(const TLoadEntry& entry, const AddingProgress& progress);
-    void assign(TCategory& target, const TImageElement& record, bool known, const AddingProgress& progress);
+    void place(const TLoadEntry& entry, TCategory& target, std::int32_t seqNo, const TImageElement* added,
+               const AddingProgress& progress);
     void addError(const QString& path, const QString& text, const AddingProgress& progress);
     void decodeAhead();
-    bool isKnownPath(const QString& foldedPath);
 
     TImageElementForm& images_;
     TCategories& categories_;

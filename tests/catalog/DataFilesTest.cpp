@@ -174,7 +174,8 @@ TEST(MembershipFile, PairsSurviveARestartInListOrderAndAPartialRecordIsDropped)
     const std::string bytes = readFile(dir / "Default.cor");
     EXPECT_EQ(bytes, le32(3) + le32(10) + le32(0) + le32(2) + le32(3) + le32(1) + le32(0xFFFFFFF9u) + le32(0x7FFFFFFF));
 
-    writeFile(dir / "Default.cor", bytes + "\x05\0\0");
+    // A partial record, and a pair the file repeats, are not pairs of their own.
+    writeFile(dir / "Default.cor", bytes + le32(0) + le32(2) + "\x05\0\0");
     TCorrespondences reread(file);
     EXPECT_EQ(reread.pairs(), (QList<Membership>{{3, 10}, {0, 2}, {3, 1}, {-7, 0x7FFFFFFF}}));
 }
@@ -194,6 +195,16 @@ TEST(Memberships, CountsAndLookups)
     EXPECT_FALSE(memberships.ImageHasCategory(6));
     EXPECT_TRUE(memberships.CategoryHasImages(3));
     EXPECT_FALSE(memberships.CategoryHasImages(2));
+
+    // Removing and adding keeps list order, in the list and per image.
+    memberships.AddMembership(2, 5);
+    memberships.AddMembership(4, 6);
+    EXPECT_EQ(memberships.CategoriesOfImage(5), (QList<std::int32_t>{1, 3, 2}));
+    EXPECT_EQ(memberships.pairs(), (QList<Membership>{{1, 5}, {3, 5}, {2, 5}, {4, 6}}));
+    EXPECT_EQ(memberships.RemoveMemberships([](const Membership& pair) { return pair.categoryId < 3; }), 2);
+    EXPECT_EQ(memberships.pairs(), (QList<Membership>{{3, 5}, {4, 6}}));
+    EXPECT_EQ(memberships.CategoryImageCount(3), 1);
+    EXPECT_EQ(memberships.CategoryImageCount(1), 0);
 }
 
 // A file-size limit makes the write fail part-way, for any user.

@@ -115,7 +115,7 @@ TEST_F(ImageStore, NumbersAreNeverReusedAfterDeletingTheHighest)
     ASSERT_EQ(two.record->IT_SeqNo, 2);
     catalog.images.DeleteImage(*two.record);
     EXPECT_EQ(catalog.images.ReadImage(2), nullptr);
-    EXPECT_EQ(catalog.images.PathIndex(), (QList<PathIndexEntry>{{one.record->IT_PathHash, 1}}));
+    EXPECT_EQ(catalog.images.PathIndex(), (PathIndexMap{{one.record->IT_Path, 1}}));
     catalog.images.EndImagePass();
 
     const auto three = catalog.images.FindOrAddImage(qpath(picture("3.png")), loader);

@@ -217,6 +217,26 @@ TEST_F(AddingStep, StopKeepsWhatWasAddedAndStillSavesTheRun)
     EXPECT_TRUE(catalog_->categories.FindOrAddCategory("a", true).first);
 }
 
+TEST_F(AddingStep, KnownPathsAreFoundWithoutReadingTheirRecords)
+{
+    // Camera names share their byte sums (IMG_0012 and IMG_0021), which once meant reading every
+    // record with the same checksum to compare its path.
+    const fs::path camera = scratch_ / "DCIM";
+    for (int i = 1; i <= 120; ++i)
+        writePicture(camera / QStringLiteral("IMG_%1.PNG").arg(i, 4, 10, QLatin1Char('0')).toStdString(), Qt::red,
+                     QSize(4, 3));
+    int recordsRead = 0;
+    catalog_->images.ImageTable().onFound = [&](store::TQDB&) { ++recordsRead; };
+    EXPECT_EQ(import(camera, CategoryAssignment::ChosenCategory, "camera")->Counters(), (ImportCounters{120, 0, 0, 0}));
+    EXPECT_EQ(recordsRead, 0);
+
+    reopen();
+    catalog_->images.ImageTable().onFound = [&](store::TQDB&) { ++recordsRead; };
+    EXPECT_EQ(import(camera, CategoryAssignment::ChosenCategory, "camera")->Counters(), (ImportCounters{0, 0, 0, 120}));
+    EXPECT_EQ(import(camera, CategoryAssignment::ChosenCategory, "other")->Counters(), (ImportCounters{0, 120, 0, 0}));
+    EXPECT_EQ(recordsRead, 0);
+}
+
 TEST_F(AddingStep, AFullDiskEndsTheRunAndLosesNothingAdded)
 {
     for (int i = 0; i < 4; ++i)
