@@ -64,11 +64,32 @@ void TImageElementForm::openStore()
 
 void TImageElementForm::closeStore() { imageTable_->setFileName(std::string()); }
 
+// Decodes the current record's value. A value the store cannot read, or that does not follow
+// the layout, is a damaged record of the image store and is named as such.
+template <typename Result>
+Result TImageElementForm::decodeCurrent(Result (*decode)(QByteArrayView))
+{
+    try {
+        imageTable_->getItem(passBuffer_);
+        return decode(fromStoreBytes(passBuffer_));
+    } catch (const store::EQDBError& error) {
+        raiseUnreadable(error.what());
+    } catch (const EImageItemError& error) {
+        raiseUnreadable(error.what());
+    }
+}
+
+void TImageElementForm::raiseUnreadable(const char* reason) const
+{
+    throw EImageRecordError(
+        QStringLiteral("The image record %1 in %2 cannot be read: %3")
+            .arg(QString::fromStdString(imageTable_->currentKey()), storeFileName_, QString::fromUtf8(reason))
+            .toStdString());
+}
+
 std::unique_ptr<TImageElement> TImageElementForm::currentImage()
 {
-    store::TQDB::Bytes value;
-    imageTable_->getItem(value);
-    return std::make_unique<TImageElement>(decodeImageItem(fromStoreBytes(value)));
+    return std::make_unique<TImageElement>(decodeCurrent(decodeImageItem));
 }
 
 std::unique_ptr<TImageElement> TImageElementForm::ReadImage(std::int32_t seqNo)
@@ -118,27 +139,19 @@ void TImageElementForm::DeleteImage(const TImageElement& record)
 
 std::unique_ptr<TImageElement> TImageElementForm::FirstImage()
 {
-    try {
-        openStore();
-        if (imageTable_->count() <= 0)
-            return nullptr;
-        imageTable_->first();
-        return currentImage();
-    } catch (const std::exception&) {
-        return nullptr; // a damaged store or record ends the pass quietly
-    }
+    openStore();
+    if (imageTable_->count() <= 0)
+        return nullptr;
+    imageTable_->first();
+    return currentImage();
 }
 
 std::unique_ptr<TImageElement> TImageElementForm::NextImage()
 {
-    try {
-        if (!imageTable_->active() || imageTable_->eof())
-            return nullptr;
-        imageTable_->next();
-        return currentImage();
-    } catch (const std::exception&) {
+    if (!imageTable_->active() || imageTable_->eof())
         return nullptr;
-    }
+    imageTable_->next();
+    return currentImage();
 }
 
 void TImageElementForm::EndImagePass()
@@ -169,19 +182,13 @@ const PathIndexMap& TImageElementForm::PathIndex()
 {
     if (!pathIndex_) {
         PathIndexMap index;
-        try {
-            openStore();
-            index.reserve(imageTable_->count());
-            store::TQDB::Bytes value;
-            for (std::int32_t i = 0; i < imageTable_->count(); ++i) {
-                i == 0 ? imageTable_->first() : imageTable_->next();
-                imageTable_->getItem(value);
-                const ImageIdentity identity = decodeImageIdentity(fromStoreBytes(value));
-                if (!index.contains(identity.path)) // the first record of a path is its image
-                    index.insert(identity.path, identity.seqNo);
-            }
-        } catch (const std::exception&) {
-            // a damaged store or record ends the pass quietly
+        openStore();
+        index.reserve(imageTable_->count());
+        for (std::int32_t i = 0; i < imageTable_->count(); ++i) {
+            i == 0 ? imageTable_->first() : imageTable_->next();
+            const ImageIdentity identity = decodeCurrent(decodeImageIdentity);
+            if (!index.contains(identity.path)) // the first record of a path is its image
+                index.insert(identity.path, identity.seqNo);
         }
         EndImagePass();
         pathIndex_ = std::move(index);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 namespace glimmora {
@@ -24,6 +25,13 @@ class ThumbnailSource;
 // The path index: every record's path (its stored bytes, the image's identity) and its
 // sequence number.
 using PathIndexMap = QHash<QByteArray, std::int32_t>;
+
+// A stored record that cannot be read: its value does not follow the layout or lies outside the
+// store's data. The message names the record and the store file.
+class EImageRecordError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // What FindOrAddImage found or made.
 struct FindOrAddResult {
@@ -52,8 +60,8 @@ public:
     // "MAX_SEQ_NO" propagate (store::EQDBError); a thumbnail too large to store gives an error text.
     FindOrAddResult FindOrAddImage(const QString& path, ThumbnailSource& loader);
 
-    // A new record read from the store, or none when the key is missing. A stored value that
-    // does not follow the layout raises EImageItemError.
+    // A new record read from the store, or none when the key is missing. A record that cannot be
+    // read raises EImageRecordError.
     std::unique_ptr<TImageElement> ReadImage(std::int32_t seqNo);
     // Stores the record under its key (replacing an item there) and refreshes the categories'
     // copies. Raises EImageItemError for a thumbnail whose BMP image exceeds 65,535 bytes.
@@ -63,8 +71,9 @@ public:
     // Removes the record from the store, the path index and every category.
     void DeleteImage(const TImageElement& record);
 
-    // A pass over all records in store order; each call gives a new record, none at the end or
-    // at the first failure.
+    // A pass over all records in store order; each call gives a new record, none at the end. A
+    // record that cannot be read ends the pass with EImageRecordError (the store raises its own
+    // error when it cannot be opened).
     std::unique_ptr<TImageElement> FirstImage();
     std::unique_ptr<TImageElement> NextImage();
     // Ends a pass or a batch of changes: saves and closes the store.
@@ -89,7 +98,7 @@ public:
     void FreePathIndex() { pathIndex_.reset(); }
 
     // Opens the store unless it is open; raises the store's error for a damaged or unreadable
-    // file (the passes themselves end quietly on one).
+    // file.
     void openStore();
     // Closes the store without saving its index first (the category loader, which only reads).
     void closeStore();
@@ -99,12 +108,16 @@ public:
 
 private:
     std::unique_ptr<TImageElement> currentImage();
+    template <typename Result>
+    Result decodeCurrent(Result (*decode)(QByteArrayView));
+    [[noreturn]] void raiseUnreadable(const char* reason) const;
     std::int32_t nextSequenceNumber();
 
     QString storeFileName_;
     TCategories& categories_;
     std::unique_ptr<store::TQDB> imageTable_;
     std::optional<PathIndexMap> pathIndex_;
+    std::vector<std::uint8_t> passBuffer_; // reused by every read
 };
 
 } // namespace glimmora

@@ -173,6 +173,40 @@ TEST_F(CatalogCli, APathThatIsNotUtf8KeepsItsBytesAndShowsAsWindows1252)
     EXPECT_EQ(listed[0].toObject()["memo"].toString(), QStringLiteral(" new "));
 }
 
+TEST_F(CatalogCli, ADamagedRecordEndsAPassWithAnErrorThatNamesIt)
+{
+    QByteArray badTag = item(2, 25, 7, false, "/home/u/fir.png", " fir tree ", QByteArray());
+    badTag[14] = 9;
+    QMap<QByteArray, QByteArray> items{
+        {"000001", item(1, 3, 7, false, "/home/u/oak.jpg", " oak ", QByteArray())},
+        {"000002", badTag},
+        {"000003", item(3, 25, 7, false, "/home/u/elm.png", " elm tree ", QByteArray())},
+    };
+    std::string store = storeFileBytes({{"MAX_SEQ_NO", le32(3)}}, items);
+    writeFile(dir / "Default.idb", store);
+    for (const char* command : {"list", "list trees", "search elm"}) {
+        const CliRun run = runCli(dir.path(), command);
+        EXPECT_EQ(run.status, 1) << command << "\n" << run.output;
+        EXPECT_NE(run.output.find("The image record 000002 in " + (dir / "Default.idb").string() + " cannot be read"),
+                  std::string::npos)
+            << command << "\n"
+            << run.output;
+        EXPECT_EQ(run.output.find("Sorry"), std::string::npos) << command << "\n" << run.output;
+    }
+
+    // An index entry whose value lies beyond the data: the store opens, the record does not read.
+    QMap<QByteArray, QByteArray> whole = items;
+    whole["000002"] = item(2, 25, 7, false, "/home/u/fir.png", " fir tree ", QByteArray());
+    store = storeFileBytes({{"MAX_SEQ_NO", le32(3)}}, whole);
+    const std::size_t entry = store.rfind(std::string("000003\0", 7));
+    ASSERT_NE(entry, std::string::npos);
+    store.replace(entry + 7, 4, le32(0x7FFF0000).toStdString());
+    writeFile(dir / "Default.idb", store);
+    const CliRun beyond = runCli(dir.path(), "list");
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_NE(beyond.output.find("The image record 000003"), std::string::npos) << beyond.output;
+}
+
 TEST_F(CatalogCli, ADamagedStoreIsAReportedFailure)
 {
     writeFile(dir / "Default.idb", "not a store");
