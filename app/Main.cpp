@@ -361,8 +361,12 @@ void TMainForm::FormClose()
 {
     closed_ = true;
     RemoveableMedia->Save();
-    Correspondences->SaveMemberships();
-    Categories->SaveCategories();
+    try {
+        Correspondences->SaveMemberships();
+        Categories->SaveCategories();
+    } catch (const EDataFileError&) {
+        // Nothing can be saved any more as the program ends.
+    }
     ImageElementForm->FreePathIndex();
     SlideshowLink->CloseServer();
     HelpWindow::quit();

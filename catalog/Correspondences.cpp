@@ -34,16 +34,13 @@ QByteArray encodeMemberships(const QList<Membership>& pairs)
     return bytes;
 }
 
-TCorrespondences::TCorrespondences(const QString& fileName) : fileName_(fileName)
+TCorrespondences::TCorrespondences(const QString& fileName) : file_(fileName)
 {
-    for (const Membership& pair : decodeMemberships(readDataFile(fileName)))
+    for (const Membership& pair : decodeMemberships(file_.read()))
         AddMembership(pair.categoryId, pair.seqNo);
 }
 
-bool TCorrespondences::SaveMemberships() const
-{
-    return writeDataFileAtomically(fileName_, encodeMemberships(pairs()));
-}
+void TCorrespondences::SaveMemberships() { file_.write(encodeMemberships(pairs())); }
 
 void TCorrespondences::AddMembership(std::int32_t categoryId, std::int32_t seqNo)
 {

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include "catalog/DataFile.h"
+
 #include <cstdint>
 #include <functional>
 
@@ -38,11 +40,13 @@ QByteArray encodeMemberships(const QList<Membership>& pairs);
 // category are kept in maps, so that they cost the same in a scrapbook of any size.
 class TCorrespondences {
 public:
-    // Reads the file; a missing or unreadable file gives no pairs.
+    // Reads the file; a missing file gives no pairs, one that cannot be read raises
+    // EDataFileError.
     explicit TCorrespondences(const QString& fileName);
 
-    // Rewrites the file atomically; false when it could not be written (the old file stays).
-    bool SaveMemberships() const;
+    // Rewrites the file (unless it holds these pairs already); raises EDataFileError, the old
+    // file untouched, when it cannot be written.
+    void SaveMemberships();
 
     void AddMembership(std::int32_t categoryId, std::int32_t seqNo);
     void RemoveMembership(std::int32_t categoryId, std::int32_t seqNo);
@@ -59,13 +63,13 @@ public:
     // valid, but not current, across a change.
     const QList<Membership>& pairs() const;
 
-    const QString& fileName() const { return fileName_; }
+    const QString& fileName() const { return file_.path(); }
 
 private:
     void append(const Membership& pair);
     void forget(const Membership& pair);
 
-    QString fileName_;
+    TDataFile file_;
     QHash<Membership, quint64> places_; // every pair and its place in list order
     quint64 nextPlace_ = 0;
     QHash<std::int32_t, QList<std::int32_t>> categoriesOf_; // image -> its categories in list order

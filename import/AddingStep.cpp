@@ -204,11 +204,12 @@ void TAddingStep::Finish(const AddingProgress& progress)
         // The store stays open with every change, and is saved again when the program closes it.
         failures.append(QStringLiteral("The scrapbook could not be saved: %1.").arg(QString::fromUtf8(error.what())));
     }
-    if (!categories_.memberships().SaveMemberships())
-        failures.append(QStringLiteral("The category memberships could not be saved to %1.")
-                            .arg(categories_.memberships().fileName()));
-    if (!categories_.SaveCategories())
-        failures.append(QStringLiteral("The categories could not be saved to %1.").arg(categories_.fileName()));
+    try {
+        categories_.memberships().SaveMemberships();
+        categories_.SaveCategories();
+    } catch (const EDataFileError& error) {
+        failures.append(QString::fromUtf8(error.what()));
+    }
     if (!failures.isEmpty())
         storeFailure_ = (QStringList{storeFailure_} + failures).join(QLatin1Char(' ')).trimmed();
 }
