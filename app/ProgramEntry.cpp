@@ -19,9 +19,14 @@ int programEntry()
     // first would destroy a running instance's work files.
     SingleInstanceLock instance;
     if (!instance.tryLock()) {
-        showMessage({QStringLiteral("Glimmora is already running.!"), QStringLiteral("Already Running"),
-                     MessageIcon::Exclamation, MessageButton::Ok, MessageButton::Ok, MessageBeep::Exclamation});
-        return 0;
+        if (instance.heldByAnother()) {
+            showMessage({QStringLiteral("Glimmora is already running.!"), QStringLiteral("Already Running"),
+                         MessageIcon::Exclamation, MessageButton::Ok, MessageButton::Ok, MessageBeep::Exclamation});
+            return 0;
+        }
+        showMessage({instance.errorText(), QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok,
+                     MessageButton::Ok, MessageBeep::Error});
+        return 1;
     }
     store::deleteStaleStoreWorkFiles();
     store::seam::deleteStaleBuildFiles(QFile::encodeName(dataDirectory()).toStdString());

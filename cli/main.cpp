@@ -97,7 +97,9 @@ int runTool(QStringList arguments)
     // The same lock as the program's: the scrapbook's files are never worked on by both.
     SingleInstanceLock instance;
     if (!instance.tryLock()) {
-        printError(QStringLiteral("Glimmora is running; close it before working on its scrapbook here."));
+        printError(instance.heldByAnother()
+                       ? QStringLiteral("Glimmora is running; close it before working on its scrapbook here.")
+                       : instance.errorText());
         return kFailure;
     }
     if (!invocation.dataDirectory.isEmpty())
