@@ -7,6 +7,7 @@
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
+#include "catalog/Scrapbook.h"
 #include "import/Load.h"
 #include "import/LoadPicture.h"
 #include "platform/HelpWindow.h"
@@ -63,14 +64,21 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     openScrapbook();
 }
 
+// The categories, memberships and removable disks are read and the image store checked, in
+// that order; the program entry reports a scrapbook that cannot be opened and ends.
 void TMainForm::openScrapbook()
 {
-    Correspondences = std::make_unique<TCorrespondences>(DataPath + QStringLiteral(".cor"));
-    Categories = std::make_unique<TCategories>(DataPath + QStringLiteral(".cat"), *Correspondences);
-    RemoveableMedia = std::make_unique<TRemoveableMediaList>(DataPath + QStringLiteral(".rmv"));
-    RemoveableMedia->Load();
-    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia.get());
-    ImageElementForm = std::make_unique<TImageElementForm>(DataPath + QStringLiteral(".idb"), *Categories);
+    try {
+        Scrapbook = std::make_unique<TScrapbook>(dataDirectory(), TScrapbook::Access::ReadWrite);
+    } catch (const EScrapbookError& error) {
+        ScrapbookError = QString::fromUtf8(error.what());
+        return;
+    }
+    Correspondences = &Scrapbook->memberships();
+    Categories = &Scrapbook->categories();
+    RemoveableMedia = &Scrapbook->disks();
+    ImageElementForm = &Scrapbook->images();
+    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia);
 }
 
 TMainForm::~TMainForm() = default;
@@ -264,6 +272,7 @@ void TMainForm::FormCreate()
     setEnabled(true);
     QGuiApplication::restoreOverrideCursor();
 
+    reportRepairs();
     FirstRun = !readFirstTimeFlag();
     if (FirstRun)
         runFirstRunDialogue();
@@ -271,6 +280,18 @@ void TMainForm::FormCreate()
         runEmptyScrapbookImport();
     FirstRun = false;
     processPendingEvents();
+}
+
+// What opening the scrapbook set right is told once; it is saved with the next save.
+void TMainForm::reportRepairs()
+{
+    const QStringList repairs = Scrapbook->repairs().sentences();
+    if (repairs.isEmpty())
+        return;
+    showMessage({QStringLiteral("The scrapbook's files were out of step, and Glimmora has set them right:\n%1\n"
+                                "The repairs are saved with the next change, or when Glimmora closes.")
+                     .arg(repairs.join(QLatin1Char('\n'))),
+                 QStringLiteral("Glimmora"), MessageIcon::Information});
 }
 
 void TMainForm::runFirstRunDialogue()
@@ -318,7 +339,7 @@ void TMainForm::FormActivate() { HelpWindow::setHelpDirectory(programDirectory()
 void TMainForm::AddImagestoScrapbook1Click()
 {
     // The dialog places itself: top left while the scrapbook is empty, else centred.
-    TLoadform dialog({*ImageElementForm, *Categories, *RemoveableMedia, *LoadPicture}, LastLoadDirectory, this);
+    TLoadform dialog({*Scrapbook, *LoadPicture}, LastLoadDirectory, this);
     dialog.exec();
     LastLoadDirectory = dialog.LastDirectory();
 }
@@ -357,17 +378,31 @@ void TMainForm::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void TMainForm::FormClose()
+QString TMainForm::saveScrapbook()
 {
     closed_ = true;
-    RemoveableMedia->Save();
+    if (!Scrapbook)
+        return {};
+    QString failure;
+    if (!RemoveableMedia->Save())
+        failure =
+            QStringLiteral("The list of removable disks could not be saved to %1.").arg(RemoveableMedia->fileName());
     try {
-        Correspondences->SaveMemberships();
-        Categories->SaveCategories();
-    } catch (const EDataFileError&) {
-        // Nothing can be saved any more as the program ends.
+        Scrapbook->save();
+    } catch (const EScrapbookSaveError& error) {
+        failure = (failure + QLatin1Char(' ') + QString::fromUtf8(error.what())).trimmed();
     }
     ImageElementForm->FreePathIndex();
+    return failure;
+}
+
+void TMainForm::FormClose()
+{
+    const QString failure = saveScrapbook();
+    if (!failure.isEmpty())
+        showMessage({failure + QStringLiteral(" Glimmora ends; what was not saved is lost."),
+                     QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
+                     MessageBeep::Error});
     SlideshowLink->CloseServer();
     HelpWindow::quit();
 }

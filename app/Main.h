@@ -22,6 +22,7 @@ class TCorrespondences;
 class TImageElementForm;
 class TLoadPictureModule;
 class TRemoveableMediaList;
+class TScrapbook;
 class TGlimmoraBusObject;
 class TSlideshowLink;
 
@@ -36,6 +37,9 @@ public:
 
     // The start-up dialogue, run by the program entry right after construction.
     void FormCreate();
+    // Saves the removable-disk list and the scrapbook (store, memberships, categories); returns
+    // what could not be saved, empty when everything was. The close runs it once.
+    QString saveScrapbook();
 
     // Window state the start-up and its tests read.
     QString DataPath;
@@ -44,12 +48,14 @@ public:
     bool SlideshowInstalled = false;
     TSlideshowLink* SlideshowLink = nullptr;
 
-    // The scrapbook, created in this order and destroyed in the reverse one: the image data
-    // module registers with the categories, which hold the memberships.
-    std::unique_ptr<TCorrespondences> Correspondences;
-    std::unique_ptr<TCategories> Categories;
-    std::unique_ptr<TRemoveableMediaList> RemoveableMedia;
-    std::unique_ptr<TImageElementForm> ImageElementForm;
+    // The scrapbook and its parts (which it owns); none when it could not be opened, and
+    // ScrapbookError says why.
+    std::unique_ptr<TScrapbook> Scrapbook;
+    QString ScrapbookError;
+    TCorrespondences* Correspondences = nullptr;
+    TCategories* Categories = nullptr;
+    TRemoveableMediaList* RemoveableMedia = nullptr;
+    TImageElementForm* ImageElementForm = nullptr;
     // Holds the disk registry to name a missing disk, so it comes after it.
     std::unique_ptr<TLoadPictureModule> LoadPicture;
 
@@ -121,6 +127,7 @@ private:
     void placeAtTopOfScreen();
     void runFirstRunDialogue();
     void runEmptyScrapbookImport();
+    void reportRepairs();
     void FormClose();
 
     QList<QToolButton*> speedButtons_;

@@ -29,11 +29,15 @@ int programEntry()
         return 1;
     }
     store::deleteStaleStoreWorkFiles();
-    store::seam::deleteStaleBuildFiles(QFile::encodeName(dataDirectory()).toStdString());
 
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/GLIMICON.png")));
     QApplication::setApplicationDisplayName(QStringLiteral("Glimmora"));
     TMainForm mainForm;
+    if (!mainForm.Scrapbook) {
+        showMessage({mainForm.ScrapbookError + QStringLiteral(" Glimmora ends."), QStringLiteral("Glimmora"),
+                     MessageIcon::Error, MessageButton::Ok, MessageButton::Ok, MessageBeep::Error});
+        return 1;
+    }
     mainForm.FormCreate();
     return QApplication::exec();
 }

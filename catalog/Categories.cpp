@@ -228,7 +228,7 @@ void TCategories::LoadCategoryImages(TCategory& category)
         if (record && !record->IT_Path.isEmpty())
             category.ImageElementList->push_back(std::move(record));
     }
-    images_->closeStore();
+    images_->EndReadPass();
 }
 
 void TCategories::UnloadCategoryImages(TCategory& category) { category.ImageElementList.reset(); }

@@ -2,7 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
-#include "store/FileSeam.h"
+#include "store/QDB.h"
 
 // Qt
 #include <QCoreApplication>
@@ -104,7 +104,7 @@ int runTool(QStringList arguments)
     }
     if (!invocation.dataDirectory.isEmpty())
         qputenv("GLIMMORA_DATA_DIR", QFile::encodeName(invocation.dataDirectory));
-    store::seam::deleteStaleBuildFiles(QFile::encodeName(dataDirectory()).toStdString());
+    store::deleteStaleStoreWorkFiles();
     return command->run(invocation);
 }
 

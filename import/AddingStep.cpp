@@ -4,6 +4,7 @@
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElement.h"
 #include "catalog/ImageElementForm.h"
+#include "catalog/Scrapbook.h"
 #include "catalog/StoredText.h"
 #include "platform/Paths.h"
 
@@ -49,10 +50,10 @@ KnownPlace knownPlace(const TCorrespondences& memberships, std::int32_t seqNo, s
 
 } // namespace
 
-TAddingStep::TAddingStep(TImageElementForm& images, TCategories& categories, ThumbnailSource& loader, TLoadList entries,
-                         AddingOptions options)
-    : images_(images),
-      categories_(categories),
+TAddingStep::TAddingStep(TScrapbook& scrapbook, ThumbnailSource& loader, TLoadList entries, AddingOptions options)
+    : scrapbook_(scrapbook),
+      images_(scrapbook.images()),
+      categories_(scrapbook.categories()),
       entries_(std::move(entries)),
       options_(std::move(options)),
       loader_(loader)
@@ -79,13 +80,11 @@ bool TAddingStep::AddNext(const AddingProgress& progress)
             decodeAhead();
         addToDataBase(entry, progress);
     } catch (const std::exception& error) {
-        // The store could not be written (a full disk): what was added so far stays, and the
-        // run ends here with its summary.
+        // The scrapbook could not be read or written (a damaged record, a full disk): the run
+        // ends here with its summary, and Finish saves what was added before.
         const QString reason = QString::fromUtf8(error.what());
         addError(entry.path, reason, progress);
-        storeFailure_ = QStringLiteral("The import stopped because the scrapbook could not be written: %1. "
-                                       "The images added before %2 are kept.")
-                            .arg(reason, fileNamePart(entry.path).trimmed());
+        stopReason_ = QStringLiteral("The import stopped at %1: %2.").arg(fileNamePart(entry.path).trimmed(), reason);
         failed_ = true;
     }
     if (pool_)
@@ -197,21 +196,24 @@ void TAddingStep::Finish(const AddingProgress& progress)
         if (progress.appendErrorLine)
             progress.appendErrorLine(line);
     }
-    QStringList failures;
     try {
-        images_.EndImagePass();
-    } catch (const std::exception& error) {
-        // The store stays open with every change, and is saved again when the program closes it.
-        failures.append(QStringLiteral("The scrapbook could not be saved: %1.").arg(QString::fromUtf8(error.what())));
+        scrapbook_.save();
+        saved_ = true;
+        if (!stopReason_.isEmpty())
+            storeFailure_ = stopReason_ + QLatin1Char(' ') + addedBeforeTheStopText();
+    } catch (const EScrapbookSaveError& error) {
+        storeFailure_ = (stopReason_ + QLatin1Char(' ') + QString::fromUtf8(error.what())).trimmed();
     }
-    try {
-        categories_.memberships().SaveMemberships();
-        categories_.SaveCategories();
-    } catch (const EDataFileError& error) {
-        failures.append(QString::fromUtf8(error.what()));
-    }
-    if (!failures.isEmpty())
-        storeFailure_ = (QStringList{storeFailure_} + failures).join(QLatin1Char(' ')).trimmed();
+}
+
+QString TAddingStep::addedBeforeTheStopText() const
+{
+    const int added = counters_.loaded + counters_.assigned;
+    if (added == 0)
+        return QStringLiteral("Nothing had been added before it.");
+    if (added == 1)
+        return QStringLiteral("The image added before it was saved.");
+    return QStringLiteral("The %1 images added before it were saved.").arg(added);
 }
 
 void TAddingStep::Run(const AddingProgress& progress)

@@ -65,7 +65,7 @@ bool DataDirectoryLock::tryLock(const QString& directory)
     const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        errorText_ = QStringLiteral("The data directory %1 cannot be used: %2")
+        errorText_ = QStringLiteral("The data directory %1 cannot be used: %2.")
                          .arg(directory, QString::fromLocal8Bit(std::strerror(error)));
         return false;
     }
@@ -73,7 +73,7 @@ bool DataDirectoryLock::tryLock(const QString& directory)
         const int error = errno;
         errorText_ = error == EWOULDBLOCK
                          ? QStringLiteral("The scrapbook in %1 is in use by %2.").arg(directory, holderText(fd))
-                         : QStringLiteral("The data directory %1 cannot be locked: %2")
+                         : QStringLiteral("The data directory %1 cannot be locked: %2.")
                                .arg(directory, QString::fromLocal8Bit(std::strerror(error)));
         ::close(fd);
         return false;

@@ -71,7 +71,7 @@ bool SingleInstanceLock::tryLock()
     const int fd = openLockFile(QFile::encodeName(path_));
     if (fd < 0) {
         const int error = errno;
-        errorText_ = QStringLiteral("Glimmora cannot make its lock file %1: %2")
+        errorText_ = QStringLiteral("Glimmora cannot make its lock file %1: %2.")
                          .arg(path_, QString::fromLocal8Bit(std::strerror(error)));
         return false;
     }
@@ -79,7 +79,7 @@ bool SingleInstanceLock::tryLock()
         const int error = errno;
         heldByAnother_ = error == EWOULDBLOCK;
         if (!heldByAnother_)
-            errorText_ = QStringLiteral("Glimmora cannot lock its lock file %1: %2")
+            errorText_ = QStringLiteral("Glimmora cannot lock its lock file %1: %2.")
                              .arg(path_, QString::fromLocal8Bit(std::strerror(error)));
         ::close(fd);
         return false;

@@ -156,6 +156,33 @@ TEST_F(ImageStore, ALostOrStaleMaxSeqNoNeverReplacesAStoredRecord)
     }
 }
 
+TEST_F(ImageStore, NewNumbersAreNeverOnesAMembershipNamesAndEndAtTheLargestInt32)
+{
+    {
+        Catalog catalog(dir.path());
+        catalog.memberships.AddMembership(0, 1); // left by a store that lost its record 1
+        EXPECT_EQ(catalog.images.FindOrAddImage(qpath(picture("a.png")), loader).record->IT_SeqNo, 2);
+        catalog.images.EndImagePass();
+    }
+
+    const QByteArray largest("\xff\xff\xff\x7f", 4);
+    writeFile(dir / "Default.idb", storeFileBytes({{"MAX_SEQ_NO", largest}}, {}));
+    Catalog catalog(dir.path());
+    try {
+        catalog.images.FindOrAddImage(qpath(picture("b.png")), loader);
+        ADD_FAILURE() << "an image number beyond the largest int32 was handed out";
+    } catch (const EImageNumbersUsedUp& error) {
+        EXPECT_EQ(QString::fromUtf8(error.what()),
+                  QStringLiteral("No image can be added to the scrapbook %1: every image number up to 2147483647 has "
+                                 "been given out.")
+                      .arg(qpath(dir / "Default.idb")));
+    }
+    catalog.images.EndImagePass();
+    const StoreFile store = readStoreFile(dir / "Default.idb");
+    EXPECT_TRUE(store.items.isEmpty());
+    EXPECT_EQ(store.admin["MAX_SEQ_NO"].value, largest);
+}
+
 TEST_F(ImageStore, AnUnloadableOrOversizedPictureLeavesNoRecord)
 {
     writeFile(pictures / "broken.jpg", "not a picture");
@@ -171,7 +198,7 @@ TEST_F(ImageStore, AnUnloadableOrOversizedPictureLeavesNoRecord)
     EXPECT_TRUE(huge.errorText.contains(QStringLiteral("too large"))) << huge.errorText.toStdString();
     catalog.images.EndImagePass();
     EXPECT_TRUE(catalog.images.ImageStoreEmpty());
-    EXPECT_FALSE(readStoreFile(dir / "Default.idb").admin.contains("MAX_SEQ_NO"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "Default.idb")) << "nothing was stored, so nothing was written";
 
     TImageElement record;
     record.IT_SeqNo = 5;

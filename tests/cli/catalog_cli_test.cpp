@@ -63,9 +63,11 @@ CliRun runCli(const std::filesystem::path& data, const std::string& arguments)
 
 QJsonArray jsonOf(const CliRun& run)
 {
-    // Qt may warn on stderr before the JSON line; the array is the last line.
-    const QByteArray output = QByteArray::fromStdString(run.output).trimmed();
-    return QJsonDocument::fromJson(output.mid(output.lastIndexOf('\n') + 1)).array();
+    // Notes on stderr may come before or after the JSON line.
+    for (const QByteArray& line : QByteArray::fromStdString(run.output).split('\n'))
+        if (line.startsWith('['))
+            return QJsonDocument::fromJson(line).array();
+    return {};
 }
 
 class CatalogCli : public ::testing::Test {

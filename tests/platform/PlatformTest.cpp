@@ -109,7 +109,7 @@ TEST(SingleInstanceLock, ALockFileThatCannotBeMadeIsReportedAsSuch)
     EXPECT_FALSE(lock.tryLock());
     EXPECT_FALSE(lock.heldByAnother());
     EXPECT_EQ(lock.errorText(),
-              QStringLiteral("Glimmora cannot make its lock file %1: No such file or directory").arg(path));
+              QStringLiteral("Glimmora cannot make its lock file %1: No such file or directory.").arg(path));
 }
 
 TEST(DataDirectoryLock, OneProcessAtATimeWhateverTheSpellingOfTheDirectory)
@@ -135,7 +135,7 @@ TEST(DataDirectoryLock, OneProcessAtATimeWhateverTheSpellingOfTheDirectory)
     const QString absent = QString::fromStdString((scratch / "absent").string());
     EXPECT_FALSE(missing.tryLock(absent));
     EXPECT_EQ(missing.errorText(),
-              QStringLiteral("The data directory %1 cannot be used: No such file or directory").arg(absent));
+              QStringLiteral("The data directory %1 cannot be used: No such file or directory.").arg(absent));
 }
 
 } // namespace
