@@ -14,6 +14,7 @@
 #include "platform/MessageService.h"
 #include "platform/Paths.h"
 #include "platform/Settings.h"
+#include "platform/TerminationSignals.h"
 #include "platform/UserInterface.h"
 #include "slideshow/GlimmoraBusObject.h"
 #include "slideshow/SlideshowLink.h"
@@ -30,6 +31,8 @@
 #include <QScreen>
 #include <QStyle>
 #include <QToolButton>
+
+#include <cstdio>
 
 // The icons live in this static library, whose resource initialiser the linker would drop;
 // Q_INIT_RESOURCE must be used outside any namespace.
@@ -380,7 +383,6 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 QString TMainForm::saveScrapbook()
 {
-    closed_ = true;
     if (!Scrapbook)
         return {};
     QString failure;
@@ -392,19 +394,40 @@ QString TMainForm::saveScrapbook()
     } catch (const EScrapbookSaveError& error) {
         failure = (failure + QLatin1Char(' ') + QString::fromUtf8(error.what())).trimmed();
     }
-    ImageElementForm->FreePathIndex();
     return failure;
 }
 
 void TMainForm::FormClose()
 {
+    closed_ = true;
     const QString failure = saveScrapbook();
+    if (ImageElementForm)
+        ImageElementForm->FreePathIndex();
     if (!failure.isEmpty())
         showMessage({failure + QStringLiteral(" Glimmora ends; what was not saved is lost."),
                      QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
                      MessageBeep::Error});
     SlideshowLink->CloseServer();
     HelpWindow::quit();
+}
+
+void TMainForm::EndSession(int signal)
+{
+    if (!closed_) {
+        closed_ = true;
+        const QString failure = saveScrapbook();
+        if (!failure.isEmpty())
+            std::fprintf(stderr, "glimmora: %s What was not saved is lost.\n", failure.toLocal8Bit().constData());
+        SlideshowLink->CloseServer();
+    }
+    TerminationSignals::endProcess(signal);
+}
+
+void TMainForm::SaveForSession()
+{
+    const QString failure = saveScrapbook();
+    if (!failure.isEmpty())
+        std::fprintf(stderr, "glimmora: %s\n", failure.toLocal8Bit().constData());
 }
 
 } // namespace glimmora

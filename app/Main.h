@@ -38,8 +38,14 @@ public:
     // The start-up dialogue, run by the program entry right after construction.
     void FormCreate();
     // Saves the removable-disk list and the scrapbook (store, memberships, categories); returns
-    // what could not be saved, empty when everything was. The close runs it once.
+    // what could not be saved, empty when everything was.
     QString saveScrapbook();
+    // The desktop session ends (SIGTERM, SIGHUP) while the program may be anywhere, also in a
+    // modal dialog: the close's saving is done at once (messages go to standard error, nobody is
+    // there to read a box), and the process ends as the signal would have ended it.
+    void EndSession(int signal);
+    // The session manager asks for unsaved work: everything is saved, the program goes on.
+    void SaveForSession();
 
     // Window state the start-up and its tests read.
     QString DataPath;

@@ -12,6 +12,7 @@
 #include "import/AddingStep.h"
 #include "import/FileSearch.h"
 #include "import/LoadPicture.h"
+#include "platform/TerminationSignals.h"
 
 // Qt
 #include <QFileInfo>
@@ -121,8 +122,22 @@ int runImport(const Invocation& invocation)
         AddingOptions options;
         options.includeKnownImages = request->includeKnown;
         TAddingStep step(*scrapbook, loader, found, options);
-        step.Run();
+        AddingProgress progress;
+        progress.pendingEvents = [&step] {
+            if (TerminationSignals::requested())
+                step.Stop(); // as the Stop button: after the file in progress, and saved
+        };
+        step.Run(progress);
         printSummary(step);
+        if (const int signal = TerminationSignals::requested()) {
+            printError(
+                QStringLiteral("stopped by signal %1 after %2 of %3 files. %4")
+                    .arg(signal)
+                    .arg(step.EntriesDone())
+                    .arg(step.EntryCount())
+                    .arg(step.Saved() ? QStringLiteral("What was added before is saved.") : step.StoreFailure()));
+            return kFailure;
+        }
         if (!step.StoreFailure().isEmpty()) {
             printError(step.StoreFailure()
                        + (step.Saved() ? QString() : QStringLiteral(" What was not saved is lost.")));

@@ -2,6 +2,7 @@
 
 #include "cli/Command.h"
 #include "platform/Paths.h"
+#include "platform/TerminationSignals.h"
 
 #include <exception>
 
@@ -9,6 +10,10 @@ namespace glimmora::cli {
 
 std::unique_ptr<TScrapbook> openScrapbook(TScrapbook::Access access)
 {
+    // A command that changes the scrapbook is not killed half-way by a logout or Ctrl+C: it
+    // stops where it safely can and saves (a query has nothing to save and ends at once).
+    if (access == TScrapbook::Access::ReadWrite)
+        TerminationSignals::install();
     // --data has already been turned into GLIMMORA_DATA_DIR, which dataDirectory() follows.
     auto scrapbook = std::make_unique<TScrapbook>(dataDirectory(), access);
     const QStringList repairs = scrapbook->repairs().sentences();

@@ -12,6 +12,12 @@
 
 #include <gtest/gtest.h>
 
+// POSIX
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 namespace glimmora {
 namespace {
 
@@ -69,6 +75,79 @@ QJsonArray jsonOf(const CliRun& run)
             return QJsonDocument::fromJson(line).array();
     return {};
 }
+
+// What identifies a file's version on disk: a replacement by rename changes its inode, a write
+// in place its modification time.
+std::pair<ino_t, std::int64_t> versionOf(const std::filesystem::path& file)
+{
+    struct stat info {};
+    ::stat(file.c_str(), &info);
+    return {info.st_ino, std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+QStringList namesIn(const std::filesystem::path& directory)
+{
+    QStringList names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        names.append(QString::fromStdString(entry.path().filename().string()));
+    names.sort();
+    return names;
+}
+
+// A copy of a data directory that the tool may read but not write: the directory and its files
+// without write permission. Root may write anyway, so then the tool runs as nobody, in
+// directories of its own that nobody may use.
+class UnwritableData {
+public:
+    explicit UnwritableData(const std::filesystem::path& from)
+    {
+        namespace fs = std::filesystem;
+        char pattern[] = "/tmp/glimmora-unwritable-XXXXXX";
+        root_ = ::mkdtemp(pattern);
+        fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec
+                                   | fs::perms::others_read | fs::perms::others_exec);
+        data = root_ / "data";
+        fs::create_directories(data);
+        for (const auto& entry : fs::directory_iterator(from))
+            fs::copy_file(entry.path(), data / entry.path().filename());
+        for (const char* own : {"tmp", "run", "home"}) {
+            fs::create_directories(root_ / own);
+            if (asNobody()) {
+                EXPECT_EQ(::chown((root_ / own).c_str(), kNobody, kNobody), 0);
+            }
+            fs::permissions(root_ / own, fs::perms::owner_all, fs::perm_options::replace);
+        }
+        for (const auto& entry : fs::directory_iterator(data))
+            fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        fs::permissions(data, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read
+                                  | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    }
+
+    ~UnwritableData()
+    {
+        std::error_code ignored;
+        std::filesystem::permissions(data, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ignored);
+        std::filesystem::remove_all(root_, ignored);
+    }
+
+    // What runs the tool: as nobody when the tests run as root, in the environment made here.
+    std::string prefix() const
+    {
+        const std::string root = root_.string();
+        return std::string(asNobody() ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") + "env TMPDIR='"
+               + root + "/tmp' XDG_RUNTIME_DIR='" + root + "/run' HOME='" + root + "/home' XDG_CONFIG_HOME='" + root
+               + "/home'";
+    }
+
+    std::filesystem::path data;
+
+private:
+    static constexpr uid_t kNobody = 65534;
+    static bool asNobody() { return ::geteuid() == 0; }
+
+    std::filesystem::path root_;
+};
 
 class CatalogCli : public ::testing::Test {
 protected:
@@ -153,6 +232,30 @@ TEST_F(CatalogCli, MemoReplacesAMemoThatSearchThenFinds)
     EXPECT_NE(none.output.find("Sorry, no images were found with the selected memo string."), std::string::npos);
     EXPECT_EQ(runCli(dir.path(), "memo 5 x").status, 1);
     EXPECT_EQ(runCli(dir.path(), "memo five x").status, 2);
+}
+
+// Listing, searching and a category's records read: the store keeps its inode and modification
+// time, nothing is made or removed beside it, and so they work where nothing can be written.
+TEST_F(CatalogCli, QueriesWriteNothingAndWorkWhereNothingCanBeWritten)
+{
+    const UnwritableData unwritable(dir.path());
+    ASSERT_NE(std::system(
+                  (unwritable.prefix() + " touch '" + (unwritable.data / "probe").string() + "' 2>/dev/null").c_str()),
+              0)
+        << "the data directory can be written";
+    for (const auto& [data, prefix] : {std::pair{dir.path(), std::string()}, {unwritable.data, unwritable.prefix()}}) {
+        SCOPED_TRACE(data.string());
+        const auto before = versionOf(data / "Default.idb");
+        const QStringList names = namesIn(data);
+        for (const char* query : {"categories --json", "list --json", "list trees --json", "search oak --json"}) {
+            test::ToolRun run = test::runTool("--data '" + data.string() + "' " + query, prefix);
+            run.output += run.errors;
+            EXPECT_EQ(run.status, 0) << query << "\n" << run.output;
+            EXPECT_FALSE(jsonOf(run).isEmpty()) << query << "\n" << run.output;
+        }
+        EXPECT_EQ(versionOf(data / "Default.idb"), before);
+        EXPECT_EQ(namesIn(data), names);
+    }
 }
 
 TEST_F(CatalogCli, APathThatIsNotUtf8KeepsItsBytesAndShowsAsWindows1252)

@@ -45,11 +45,12 @@ void writeFile(const fs::path& file, std::string_view bytes)
         throw std::runtime_error("cannot write " + file.string());
 }
 
-ToolRun runTool(const std::string& arguments)
+ToolRun runTool(const std::string& arguments, const std::string& prefix)
 {
     const ScratchDir scratch;
     const fs::path errors = scratch / "stderr";
-    const std::string command = "'" GLIMMORA_BIN_DIR "/glimmora-cli' " + arguments + " 2>'" + errors.string() + "'";
+    const std::string command =
+        prefix + " '" GLIMMORA_BIN_DIR "/glimmora-cli' " + arguments + " 2>'" + errors.string() + "'";
     ToolRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)

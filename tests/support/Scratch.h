@@ -32,8 +32,9 @@ struct ToolRun {
     std::string errors; // standard error
 };
 
-// Runs the command-line tool with `arguments`, a shell word list the caller has quoted.
-ToolRun runTool(const std::string& arguments);
+// Runs the command-line tool with `arguments`, a shell word list the caller has quoted, after
+// `prefix` (a quoted command that runs the tool, such as one that changes its user).
+ToolRun runTool(const std::string& arguments, const std::string& prefix = {});
 
 // The sandbox this test binary runs in: TMPDIR, HOME, XDG_CONFIG_HOME, XDG_DATA_HOME,
 // XDG_RUNTIME_DIR and GLIMMORA_DATA_DIR all point below it (set up before any test runs).
