@@ -40,25 +40,6 @@ std::string reasonOf(const std::exception& error)
                              .toStdString());
 }
 
-// The file a path leads to: itself, or the end of its chain of symbolic links (which need not
-// exist yet).
-std::string linkTarget(const QString& path)
-{
-    std::string target = localName(path);
-    for (int hop = 0; hop < kMostLinksFollowed; ++hop) {
-        struct stat info {};
-        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return target;
-        std::string link(std::size_t(info.st_size > 0 ? info.st_size : 4096), '\0');
-        const ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
-        if (length < 0)
-            return target;
-        link.resize(std::size_t(length));
-        target = link.front() == '/' ? link : store::seam::directoryPart(target) + link;
-    }
-    raise("follow the links of", path, std::strerror(ELOOP));
-}
-
 // The permissions of the scrapbook's store; of the file itself, or the usual ones, before the
 // store exists.
 unsigned modeFor(const QString& path, const std::string& target)
@@ -87,6 +68,23 @@ bool isTemporaryOf(const std::string& name, const std::string& prefix)
 }
 
 } // namespace
+
+std::string linkTarget(const QString& path)
+{
+    std::string target = localName(path);
+    for (int hop = 0; hop < kMostLinksFollowed; ++hop) {
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return target;
+        std::string link(std::size_t(info.st_size > 0 ? info.st_size : 4096), '\0');
+        const ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
+        if (length < 0)
+            return target;
+        link.resize(std::size_t(length));
+        target = link.front() == '/' ? link : store::seam::directoryPart(target) + link;
+    }
+    raise("follow the links of", path, std::strerror(ELOOP));
+}
 
 QByteArray TDataFile::read()
 {

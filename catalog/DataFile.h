@@ -49,6 +49,10 @@ private:
     std::optional<Content> known_; // as last read or written here
 };
 
+// The file a path leads to: the path itself, or the end of its chain of symbolic links (which
+// need not exist yet).
+std::string linkTarget(const QString& path);
+
 // Deletes the temporaries that writes of a data file killed half-way left beside it (or beside
 // the file its link leads to), unless a running write holds them. Returns the number deleted.
 int deleteStaleDataFileTemporaries(const QString& path);

@@ -312,6 +312,77 @@ TEST_F(CatalogCli, ADamagedRecordEndsAPassWithAnErrorThatNamesIt)
     EXPECT_NE(beyond.output.find("The image record 000003"), std::string::npos) << beyond.output;
 }
 
+// A store damaged in one record, cut short in its data (its index lost), or with an index that
+// ends before its count: salvage makes a new store of what can be read, keeps the damaged file,
+// lists what was lost, and the scrapbook is usable again.
+TEST_F(CatalogCli, SalvageKeepsEveryReadableRecordAndTheDamagedFile)
+{
+    QByteArray badTag = item(2, 25, 7, false, "/home/u/fir.png", " fir ", QByteArray());
+    badTag[14] = 9;
+    const QByteArray one = item(1, 3, 7, false, "/home/u/oak.jpg", " oak ", bmpOf(8, 6));
+    const QByteArray three = item(3, 25, 7, false, "/home/u/elm.png", " elm ", QByteArray());
+    const std::string whole = storeFileBytes(
+        {{"MAX_SEQ_NO", le32(3)}}, {{"000001", one},
+                                    {"000002", item(2, 25, 7, false, "/home/u/fir.png", " fir ", QByteArray())},
+                                    {"000003", three}});
+    std::string countTooLarge = whole;
+    const std::size_t index = whole.rfind(std::string("QIX\0", 4));
+    countTooLarge.replace(index + 8, 4, le32(10).toStdString());
+    // The values lie in descending key order: 000001 is the last, cut in the middle.
+    const std::string cut = whole.substr(0, whole.find(one.toStdString()) + 20);
+
+    const struct {
+        const char* damage;
+        std::string store;
+        QList<QByteArray> salvaged;
+        const char* report;
+    } cases[] = {
+        {"a record",
+         storeFileBytes({{"MAX_SEQ_NO", le32(3)}}, {{"000001", one}, {"000002", badTag}, {"000003", three}}),
+         {"000001", "000003"},
+         "Salvaged 2 of 3 image records of %1 into a new store.\nThe damaged store is kept as %1.damaged.\nCould not "
+         "be read:\n  000002: The image record holds a text with an unknown tag\n"},
+        {"the data, cut short",
+         cut,
+         {"000002", "000003"},
+         "Salvaged 2 image records of %1 into a new store.\nThe damaged store is kept as %1.damaged.\nThe store's "
+         "index could not be found; 2 records were found by their contents. Records deleted before the damage may be "
+         "among them.\n"},
+        {"the index count",
+         countTooLarge,
+         {"000001", "000002", "000003"},
+         "Salvaged 3 of 3 image records of %1 into a new store.\nThe damaged store is kept as %1.damaged.\nThe store's "
+         "index is damaged: 4 of its 10 entries could be read.\n"},
+    };
+    const QString storeFile = qpath(dir / "Default.idb");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        writeFile(dir / "Default.idb", c.store);
+        std::filesystem::remove(dir / "Default.idb.damaged");
+        const CliRun run = runCli(dir.path(), "salvage");
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(QString::fromStdString(run.output).section(QStringLiteral("glimmora-cli:"), 0, 0),
+                  QString::fromLatin1(c.report).arg(storeFile));
+
+        EXPECT_EQ(readFile(dir / "Default.idb.damaged"), c.store);
+        const StoreFile salvaged = readStoreFile(dir / "Default.idb");
+        EXPECT_EQ(salvaged.items.keys(), c.salvaged);
+        for (const QByteArray& key : c.salvaged)
+            EXPECT_EQ(salvaged.items[key].value, key == "000001" ? one
+                                                 : key == "000003"
+                                                     ? three
+                                                     : item(2, 25, 7, false, "/home/u/fir.png", " fir ", QByteArray()))
+                << key.toStdString();
+        EXPECT_EQ(salvaged.admin["MAX_SEQ_NO"].value, le32(3));
+        EXPECT_EQ(runCli(dir.path(), "list").status, 0);
+        EXPECT_EQ(runCli(dir.path(), "salvage").output,
+                  QStringLiteral("Every one of the %1 image records of %2 can be read; nothing was changed.\n")
+                      .arg(c.salvaged.size())
+                      .arg(storeFile)
+                      .toStdString());
+    }
+}
+
 TEST_F(CatalogCli, ADamagedStoreIsAReportedFailure)
 {
     writeFile(dir / "Default.idb", "not a store");
