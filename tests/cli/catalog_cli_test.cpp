@@ -13,7 +13,11 @@
 #include <gtest/gtest.h>
 
 // POSIX
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -256,6 +260,72 @@ TEST_F(CatalogCli, QueriesWriteNothingAndWorkWhereNothingCanBeWritten)
         EXPECT_EQ(versionOf(data / "Default.idb"), before);
         EXPECT_EQ(namesIn(data), names);
     }
+}
+
+// The peak memory of one run of the tool, in KiB; its output goes nowhere.
+long peakMemoryOfTool(const std::vector<std::string>& arguments)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int nowhere = ::open("/dev/null", O_WRONLY);
+        ::dup2(nowhere, STDOUT_FILENO);
+        ::dup2(nowhere, STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(GLIMMORA_BIN_DIR "/glimmora-cli")};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv.front(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(child, &status, 0, &usage);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return usage.ru_maxrss;
+}
+
+// A listing prints each record as it reads it: ten times the records take no more memory.
+TEST_F(CatalogCli, AListingHoldsOneRecordAtATime)
+{
+    const QByteArray thumbnail = bmpOf(60, 60);
+    long peaks[2] = {};
+    int run = 0;
+    for (const int records : {200, 2000}) {
+        QMap<QByteArray, QByteArray> items;
+        for (int seq = 1; seq <= records; ++seq)
+            items.insert(QByteArray::fromStdString(ImageStoreKey(seq)),
+                         item(seq, 3, 7, false, "/p/IMG_" + QByteArray::number(seq) + ".JPG", " m ", thumbnail));
+        writeFile(dir / "Default.idb", storeFileBytes({{"MAX_SEQ_NO", le32(records)}}, items));
+        peaks[run++] = peakMemoryOfTool({"--data", dir.path().string(), "list", "--json"});
+    }
+    // 1,800 more thumbnails held would take 26 MB and more.
+    EXPECT_LT(peaks[1] - peaks[0], 8 * 1024) << peaks[0] << " KiB, then " << peaks[1] << " KiB";
+}
+
+// Work files and temporaries of runs that were killed go at the next run; those a running
+// process holds stay.
+TEST_F(CatalogCli, TheLeftoversOfKilledRunsAreCleared)
+{
+    const std::filesystem::path temporary = std::getenv("TMPDIR");
+    const std::vector<std::filesystem::path> stale = {temporary / "QDB0F0F.TMP", temporary / "QIX0F0F.TMP",
+                                                      dir / "Default.cor.00AF.TMP", dir / "Default.cat.0001.TMP",
+                                                      dir / "QDD00AA.TMP"};
+    const std::vector<std::filesystem::path> held = {temporary / "QDB0E0E.TMP", dir / "Default.cat.0002.TMP"};
+    for (const auto& file : stale)
+        writeFile(file, "left behind");
+    std::vector<int> holders;
+    for (const auto& file : held) {
+        writeFile(file, "in use");
+        holders.push_back(::open(file.c_str(), O_RDONLY));
+        ASSERT_EQ(::flock(holders.back(), LOCK_EX), 0);
+    }
+    EXPECT_EQ(runCli(dir.path(), "memo 1 leaves").status, 0);
+    for (const auto& file : stale)
+        EXPECT_FALSE(std::filesystem::exists(file)) << file;
+    for (const auto& file : held)
+        EXPECT_TRUE(std::filesystem::remove(file)) << file;
+    for (const int holder : holders)
+        ::close(holder);
 }
 
 TEST_F(CatalogCli, APathThatIsNotUtf8KeepsItsBytesAndShowsAsWindows1252)
