@@ -1,13 +1,18 @@
 #include "app/Main.h"
 
 #include "app/About.h"
+#include "app/FindDialog.h"
 #include "app/MainGeometry.h"
 #include "app/Splash.h"
 #include "catalog/Categories.h"
+#include "catalog/CategoryCommands.h"
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
 #include "catalog/Scrapbook.h"
+#include "dialogs/CategoryDelete.h"
+#include "dialogs/NewCategory.h"
+#include "dialogs/NewWindow.h"
 #include "import/Load.h"
 #include "import/LoadPicture.h"
 #include "platform/HelpWindow.h"
@@ -16,8 +21,10 @@
 #include "platform/Settings.h"
 #include "platform/TerminationSignals.h"
 #include "platform/UserInterface.h"
+#include "printing/Printing.h"
 #include "slideshow/GlimmoraBusObject.h"
 #include "slideshow/SlideshowLink.h"
+#include "windows/ImageList.h"
 
 // Qt
 #include <QApplication>
@@ -26,6 +33,8 @@
 #include <QKeyEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
@@ -33,6 +42,7 @@
 #include <QToolButton>
 
 #include <cstdio>
+#include <exception>
 
 // The icons live in this static library, whose resource initialiser the linker would drop;
 // Q_INIT_RESOURCE must be used outside any namespace.
@@ -43,7 +53,14 @@ namespace glimmora {
 namespace {
 
 constexpr int kMainHelpContext = 100;
-constexpr int kAddImagesHelpContext = 106;
+constexpr int kDeleteChooserHelpContext = 102;
+constexpr int kRenameChooserHelpContext = 103;
+constexpr int kNewWindowHelpContext = 111;
+
+// Menu positions before the first window item: the two commands and the divider.
+constexpr int kFirstWindowItem = 3;
+// "Open a &New Category Window" is offered while fewer windows than this are open.
+constexpr int kWindowLimit = 8;
 
 const QString kIntroductionItem = QStringLiteral("Introducing Glimmora");
 
@@ -58,6 +75,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     buildMenus();
     buildPanel();
     disableCommandsNotYetAvailable();
+    HelpWindow::bindHelpKey(this, kMainHelpContext);
+    FindDialog1 = new TFindDialog(this);
+    connect(FindDialog1, &TFindDialog::find, this, &TMainForm::FindDialog1Find);
 
     // The program-wide objects, in the order the rest of the program relies on.
     connectSlideshow();
@@ -104,11 +124,12 @@ void TMainForm::buildMenus()
     AddImagestoScrapbook1 =
         File1->addAction(QStringLiteral("&Add Images to Scrapbook"), this, &TMainForm::AddImagestoScrapbook1Click);
     File1->addSeparator();
-    NewCategory1 = File1->addAction(QStringLiteral("&New Category"));
-    DeleteaCategory1 = File1->addAction(QStringLiteral("&Delete a Category"));
-    RenameaCategory1 = File1->addAction(QStringLiteral("&Rename a Category"));
+    NewCategory1 = File1->addAction(QStringLiteral("&New Category"), this, &TMainForm::NewCategory1Click);
+    DeleteaCategory1 = File1->addAction(QStringLiteral("&Delete a Category"), this, &TMainForm::DeleteaCategory1Click);
+    RenameaCategory1 = File1->addAction(QStringLiteral("&Rename a Category"), this, &TMainForm::RenameaCategory1Click);
     File1->addSeparator();
-    PrinttheScrapbook1 = File1->addAction(QStringLiteral("&Print the Scrapbook"));
+    PrinttheScrapbook1 =
+        File1->addAction(QStringLiteral("&Print the Scrapbook"), this, &TMainForm::PrinttheScrapbook1Click);
     File1->addSeparator();
     DesignSlideshow1 = File1->addAction(QStringLiteral("Design &Slideshow"), this, &TMainForm::DesignSlideshow1Click);
     File1->addSeparator();
@@ -116,19 +137,21 @@ void TMainForm::buildMenus()
     connect(File1, &QMenu::aboutToShow, this, &TMainForm::File1Click);
 
     Window1 = menuBar()->addMenu(QStringLiteral("&Window"));
-    NewWindow1 = Window1->addAction(QStringLiteral("Open a &New Category Window"));
+    NewWindow1 = Window1->addAction(QStringLiteral("Open a &New Category Window"), this, &TMainForm::NewWindow1Click);
     NewWindow1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    Cascade1 = Window1->addAction(QStringLiteral("&Cascade"));
+    Cascade1 = Window1->addAction(QStringLiteral("&Cascade"), this, &TMainForm::Cascade1Click);
     Window1Divider = Window1->addSeparator();
     Window1Divider->setVisible(false);
     for (int i = 1; i <= 9; ++i) {
         QAction* item = Window1->addAction(QStringLiteral("x%1").arg(i));
         item->setVisible(false);
+        connect(item, &QAction::triggered, this, [this, i] { WindowSelectClick(kFirstWindowItem + i - 1); });
         windowItems.append(item);
     }
+    connect(Window1, &QMenu::aboutToShow, this, &TMainForm::Window1Click);
 
     Search1 = menuBar()->addMenu(QStringLiteral("&Search"));
-    KeywordSearch1 = Search1->addAction(QStringLiteral("&Keyword Search"));
+    KeywordSearch1 = Search1->addAction(QStringLiteral("&Keyword Search"), this, &TMainForm::KeywordSearch1Click);
     KeywordSearch1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
     Cleanup1 = menuBar()->addMenu(QStringLiteral("&Cleanup"));
@@ -187,6 +210,7 @@ void TMainForm::buildPanel()
     int left = 0;
     for (int panelWidth : {300, 50}) {
         auto* panel = new QLabel(StatusBar1);
+        panel->setTextFormat(Qt::PlainText); // status texts may carry names of files and categories
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setGeometry(left, 0, panelWidth, kStatusBarHeight);
         statusPanels.append(panel);
@@ -203,25 +227,12 @@ void TMainForm::buildPanel()
 
 void TMainForm::disableCommandsNotYetAvailable()
 {
-    // Category windows, category dialogs, printing, the memo search and the clean-up commands
-    // are not part of this program yet; their menu items and speed buttons show so, rather than
-    // doing nothing when chosen.
-    const QList<QAction*> commands = {NewCategory1,
-                                      DeleteaCategory1,
-                                      RenameaCategory1,
-                                      PrinttheScrapbook1,
-                                      NewWindow1,
-                                      Cascade1,
-                                      KeywordSearch1,
-                                      DeleteImagesNotOnDisk1,
-                                      DeleteEmptyCategories1,
-                                      MaintainRemoveableMedia1,
-                                      DataBaseIntegrity1,
-                                      ReorganizeDataBase1};
+    // The clean-up commands are not part of this program yet; their menu items show so, rather
+    // than doing nothing when chosen.
+    const QList<QAction*> commands = {DeleteImagesNotOnDisk1, DeleteEmptyCategories1, MaintainRemoveableMedia1,
+                                      DataBaseIntegrity1, ReorganizeDataBase1};
     for (QAction* command : commands)
         command->setEnabled(false);
-    for (QToolButton* button : {sbNewCategory, sbDeleteCategory, sbNewWindow, sbSearch, sbPrint})
-        button->setEnabled(false);
 }
 
 void TMainForm::placeAtTopOfScreen()
@@ -246,16 +257,6 @@ void TMainForm::resizeEvent(QResizeEvent* event)
     const auto lefts = speedButtonLefts(clientWidth, sbAddToScrapbook->width());
     for (int i = 0; i < speedButtons_.size(); ++i)
         speedButtons_.at(i)->move(lefts[static_cast<size_t>(i)], kSpeedButtonTop);
-}
-
-void TMainForm::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_F1) {
-        FormActivate();
-        HelpWindow::showTopic(kMainHelpContext);
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
 }
 
 void TMainForm::changeEvent(QEvent* event)
@@ -283,6 +284,8 @@ void TMainForm::FormCreate()
         runEmptyScrapbookImport();
     FirstRun = false;
     processPendingEvents();
+    if (!isMinimized())
+        NewWindow1Click();
 }
 
 // What opening the scrapbook set right is told once; it is saved with the next save.
@@ -330,7 +333,7 @@ void TMainForm::runEmptyScrapbookImport()
                                 "Let's do that now."),
                  QStringLiteral("Glimmora"), MessageIcon::None, MessageButton::Ok, MessageButton::Ok,
                  MessageBeep::Exclamation});
-    HelpWindow::showTopic(kAddImagesHelpContext);
+    HelpWindow::showTopic(kAddingImagesTopic);
     AddImagestoScrapbook1Click();
     HelpWindow::quit();
 }
@@ -347,9 +350,19 @@ void TMainForm::AddImagestoScrapbook1Click()
     LastLoadDirectory = dialog.LastDirectory();
 }
 
+void TMainForm::PrinttheScrapbook1Click() { PrintTheScrapbook(*Categories, this); }
+
 void TMainForm::Exit1Click() { close(); }
 
-void TMainForm::File1Click() { DesignSlideshow1->setEnabled(sbDesignSlideshow->isEnabled()); }
+void TMainForm::File1Click()
+{
+    // "Search Results" is always listed, so there is something to delete or rename once
+    // another category exists beside it.
+    const bool severalCategories = Categories->categories().size() > 1;
+    DeleteaCategory1->setEnabled(severalCategories);
+    RenameaCategory1->setEnabled(severalCategories);
+    DesignSlideshow1->setEnabled(sbDesignSlideshow->isEnabled());
+}
 
 void TMainForm::Help1Click()
 {
@@ -373,6 +386,213 @@ void TMainForm::About1Click()
 void TMainForm::DesignSlideshow1Click() { SlideshowLink->DesignSlideshow(); }
 
 void TMainForm::RuntheDemo1Click() { SlideshowLink->RunTheDemo(); }
+
+void TMainForm::saveAfterCommand()
+{
+    const QString failure = Scrapbook->trySave();
+    if (!failure.isEmpty())
+        showMessage({failure, QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
+                     MessageBeep::Error});
+}
+
+void TMainForm::NewCategory1Click()
+{
+    TNewCategoryForm dialog(
+        *Categories, [this](TCategory& category) { CreateImageListForm(category); }, this);
+    dialog.exec();
+    if (dialog.Changed())
+        saveAfterCommand();
+    RefreshCategoryMenus();
+}
+
+TCategory* TMainForm::chooseCategoryToChange(const QString& prompt, int helpContext)
+{
+    TNewWindowForm chooser(*Categories, this);
+    chooser.setPrompt(prompt);
+    chooser.setHelpContext(helpContext);
+    chooser.removeUnassigned();
+    return chooser.exec() == QDialog::Accepted ? chooser.ChosenCategory : nullptr;
+}
+
+void TMainForm::DeleteaCategory1Click()
+{
+    if (TCategory* target = chooseCategoryToChange(QStringLiteral("Select the category you want to delete:"),
+                                                   kDeleteChooserHelpContext)) {
+        TCategoryDeleteForm dialog(*Categories, *target, this);
+        dialog.exec();
+        if (dialog.Deleted())
+            saveAfterCommand();
+    }
+    RefreshCategoryMenus();
+}
+
+void TMainForm::RenameaCategory1Click()
+{
+    if (TCategory* target = chooseCategoryToChange(QStringLiteral("Select the category you want to rename:"),
+                                                   kRenameChooserHelpContext)) {
+        TNewCategoryForm dialog(*Categories, {}, this);
+        dialog.RenameMode = true;
+        dialog.TargetCategory = target;
+        dialog.exec();
+        if (dialog.Changed())
+            saveAfterCommand();
+    }
+    RefreshCategoryMenus();
+}
+
+void TMainForm::NewWindow1Click()
+{
+    if (TCategory* category = ChooseCategory(*Categories, QStringLiteral("Select the Category you want to see:"),
+                                             kNewWindowHelpContext, this))
+        CreateImageListForm(*category);
+}
+
+TImageListForm* TMainForm::CreateImageListForm(TCategory& category)
+{
+    auto* window = new TImageListForm(*Categories);
+    window->SlideshowConnected = [link = QPointer<TSlideshowLink>(SlideshowLink)] { return link && link->connected(); };
+    connect(window, &TImageListForm::keywordSearchRequested, this, &TMainForm::KeywordSearch1Click);
+    connect(window, &TImageListForm::mainMenuRequested, this, &TMainForm::OpenMainMenu);
+    // Queued: a window closed while the program ends must not reach back into it.
+    connect(window, &TImageListForm::closed, this, &TMainForm::Window1Click, Qt::QueuedConnection);
+    window->show();
+    if (!window->AttachTo(category)) {
+        window->close();
+        return nullptr;
+    }
+    window->activateWindow();
+    window->ImageListBox->setFocus();
+    if (category.CategoryId < 0)
+        SearchResultsWindow = window;
+    Window1Click();
+    return window;
+}
+
+QList<TImageListForm*> TMainForm::categoryWindows() const
+{
+    QList<TImageListForm*> windows;
+    for (const auto& category : Categories->categories())
+        for (CategoryView* view : std::as_const(category->ImageListList))
+            if (auto* window = dynamic_cast<TImageListForm*>(view))
+                windows.append(window);
+    return windows;
+}
+
+void TMainForm::Window1Click()
+{
+    for (QAction* item : std::as_const(windowItems))
+        item->setVisible(false);
+    Window1Divider->setVisible(false);
+    WindowList.clear();
+    int k = 0;
+    for (TImageListForm* window : categoryWindows()) {
+        if (k == windowItems.size())
+            break;
+        WindowList.append(window);
+        QAction* item = windowItems.at(k);
+        QString caption = window->windowTitle();
+        item->setText(QStringLiteral("&%1 %2").arg(k + 1).arg(caption.replace(QLatin1Char('&'), QStringLiteral("&&"))));
+        item->setVisible(true);
+        Window1Divider->setVisible(true);
+        ++k;
+    }
+    Cascade1->setEnabled(Window1Divider->isVisible());
+    const bool roomForAnother = k < kWindowLimit;
+    NewWindow1->setEnabled(roomForAnother);
+    sbNewWindow->setEnabled(roomForAnother);
+}
+
+void TMainForm::WindowSelectClick(int position)
+{
+    const int index = position - kFirstWindowItem;
+    if (index < 0 || index >= WindowList.size() || !WindowList.at(index))
+        return;
+    TImageListForm* window = WindowList.at(index);
+    if (window->isMinimized())
+        window->showNormal();
+    window->raise();
+    window->activateWindow();
+    window->ImageListBox->setFocus();
+}
+
+void TMainForm::Cascade1Click()
+{
+    const QScreen* screen = this->screen();
+    const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
+    const int f = frameGeometry().height() - centralWidget()->height();
+    const int step = f - 18;
+    int top = f;
+    int left = 0;
+    auto place = [&](TImageListForm* window) {
+        window->move(left, top);
+        window->raise();
+    };
+    for (TImageListForm* window : categoryWindows()) {
+        if (window->isMinimized() || window->isMaximized())
+            continue;
+        place(window);
+        left += 40;
+        top += step;
+        if (top > screenSize.height() - step)
+            top = step;
+        if (left > screenSize.width() - window->frameGeometry().width() / 2)
+            left = 0;
+    }
+    if (SearchResultsWindow && !SearchResultsWindow->isMinimized() && !SearchResultsWindow->isMaximized())
+        place(SearchResultsWindow);
+}
+
+void TMainForm::KeywordSearch1Click()
+{
+    FindDialog1->show();
+    FindDialog1->raise();
+    FindDialog1->activateWindow();
+    FindDialog1->FindEdit->setFocus();
+    FindDialog1->FindEdit->selectAll();
+}
+
+void TMainForm::FindDialog1Find()
+{
+    const QString text = FindDialog1->FindText().toLower().trimmed();
+    FindDialog1->close();
+    ImageRecords found;
+    try {
+        found = ImageElementForm->SearchMemos(text);
+    } catch (const std::exception& error) {
+        showMessage({QStringLiteral("The memo search failed: %1").arg(QString::fromUtf8(error.what())),
+                     QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
+                     MessageBeep::Error});
+        return;
+    }
+    if (found.empty()) {
+        showMessage({QStringLiteral("Sorry, no images were found with the selected memo string."),
+                     QStringLiteral("Glimmora"), MessageIcon::None, MessageButton::Ok, MessageButton::Ok,
+                     MessageBeep::Exclamation});
+        return;
+    }
+    if (SearchResultsWindow)
+        SearchResultsWindow->close(); // its leaving frees the earlier results
+    Categories->setSearchResults(std::move(found));
+    CreateImageListForm(*Categories->searchResults());
+}
+
+void TMainForm::RefreshCategoryMenus()
+{
+    processPendingEvents();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* categoryWindow = qobject_cast<TImageListForm*>(window))
+            categoryWindow->RebuildCategoryMenus();
+}
+
+void TMainForm::OpenMainMenu(QChar letter)
+{
+    activateWindow();
+    raise();
+    const QString accelerator = QStringLiteral("&") + letter;
+    for (QMenu* menu : {File1, Window1, Search1, Cleanup1, Help1})
+        if (menu->title().contains(accelerator, Qt::CaseInsensitive))
+            menuBar()->setActiveAction(menu->menuAction());
+}
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {

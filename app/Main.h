@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -18,6 +19,9 @@ namespace glimmora {
 
 class TAboutForm;
 class TCategories;
+class TCategory;
+class TFindDialog;
+class TImageListForm;
 class TCorrespondences;
 class TImageElementForm;
 class TLoadPictureModule;
@@ -107,10 +111,21 @@ public:
     QWidget* StatusBar1 = nullptr;
     QList<QLabel*> statusPanels;
     QProgressBar* ProgressBar1 = nullptr;
+    TFindDialog* FindDialog1 = nullptr;
+
+    // The category windows listed in the "&Window" menu, in its order; valid until the menu is
+    // worked out again.
+    QList<QPointer<TImageListForm>> WindowList;
+    // The window that shows the memo search's results, if one is open.
+    QPointer<TImageListForm> SearchResultsWindow;
+
+    // Opens a category window on a category; none when its records cannot be read.
+    TImageListForm* CreateImageListForm(TCategory& category);
 
 public slots:
     void FormActivate();
     void AddImagestoScrapbook1Click();
+    void PrinttheScrapbook1Click();
     void Exit1Click();
     void File1Click();
     void Help1Click();
@@ -118,12 +133,23 @@ public slots:
     void About1Click();
     void DesignSlideshow1Click();
     void RuntheDemo1Click();
+    void NewCategory1Click();
+    void DeleteaCategory1Click();
+    void RenameaCategory1Click();
+    void NewWindow1Click();
+    void Window1Click();
+    void WindowSelectClick(int position);
+    void Cascade1Click();
+    void KeywordSearch1Click();
+    void FindDialog1Find();
+    void RefreshCategoryMenus();
+    // Focuses the main window and opens its menu whose accelerator is `letter`.
+    void OpenMainMenu(QChar letter);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildMenus();
@@ -135,6 +161,14 @@ private:
     void runEmptyScrapbookImport();
     void reportRepairs();
     void FormClose();
+    // Saves the scrapbook after a command changed its categories or memberships; a failure is
+    // reported.
+    void saveAfterCommand();
+    // The open category windows: category by category in list order, each category's in the
+    // order they were attached.
+    QList<TImageListForm*> categoryWindows() const;
+    // The category the user picks in the chooser of the delete or rename command.
+    TCategory* chooseCategoryToChange(const QString& prompt, int helpContext);
 
     QList<QToolButton*> speedButtons_;
     void connectSlideshow();

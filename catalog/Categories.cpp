@@ -163,11 +163,17 @@ QList<TCategory*> TCategories::FillCategoryList() const
     return listed;
 }
 
+QList<TCategory*> TCategories::SortedCategoryList() const
+{
+    QList<TCategory*> sorted = FillCategoryList();
+    std::stable_sort(sorted.begin(), sorted.end(), sortsBefore);
+    return sorted;
+}
+
 QList<CategoryMenuItem> TCategories::BuildCategoryMenu() const
 {
-    QList<TCategory*> eligible = FillCategoryList();
+    QList<TCategory*> eligible = SortedCategoryList();
     eligible.removeIf([this](const TCategory* category) { return category->CategoryId == unassignedId_; });
-    std::stable_sort(eligible.begin(), eligible.end(), sortsBefore);
     const bool overflows = eligible.size() > kCategoryMenuLimit;
     if (overflows)
         eligible.resize(kCategoryMenuLimit - 1);
@@ -213,6 +219,14 @@ void TCategories::DeleteCategory(TCategory* category, bool deleteImages, const s
     if (gauge)
         gauge(100);
     std::erase_if(categories_, [category](const auto& listed) { return listed.get() == category; });
+}
+
+void TCategories::RenameCategory(TCategory& category, const QString& name)
+{
+    category.CategoryName = limitedText(name, kCategoryNameBytes);
+    updateCaptions(category);
+    for (CategoryView* view : category.ImageListList)
+        view->showCategoryName(category.CategoryName);
 }
 
 void TCategories::LoadCategoryImages(TCategory& category)

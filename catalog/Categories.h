@@ -92,6 +92,8 @@ public:
 
     // The categories a category list or box offers: every one numbered 0 or more, in list order.
     QList<TCategory*> FillCategoryList() const;
+    // The same categories as a sorted list or box shows them: by name, ignoring case.
+    QList<TCategory*> SortedCategoryList() const;
     // The submenu of categories to move or copy to: every real category but "(unassigned)",
     // sorted by name; beyond 50 only the first 49 and "More categories...".
     QList<CategoryMenuItem> BuildCategoryMenu() const;
@@ -100,6 +102,10 @@ public:
     // no category is deleted from the scrapbook (deleteImages) or goes to "(unassigned)". The
     // gauge, when given, is told the progress in percent; pending events run after each image.
     void DeleteCategory(TCategory* category, bool deleteImages, const std::function<void(int)>& gauge = {});
+
+    // Gives the category a new name (at most 25 bytes; the caller has checked that no other
+    // category has it); its windows take it in their captions and category boxes.
+    void RenameCategory(TCategory& category, const QString& name);
 
     void LoadCategoryImages(TCategory& category);
     void UnloadCategoryImages(TCategory& category);

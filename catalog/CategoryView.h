@@ -28,6 +28,8 @@ public:
     virtual void endAttach(bool acceptsDroppedFiles) = 0;
 
     virtual void setCaption(const QString& caption) = 0;
+    // The category was renamed: the box's single, selected item becomes the new name.
+    virtual void showCategoryName(const QString& name) = 0;
     virtual void setStatusText(const QString& text) = 0;
 
     // Appends an item with the file-name part of the record's path as its text.

@@ -1,5 +1,6 @@
 #include "catalog/ImageItemFormat.h"
 
+#include "catalog/BmpThumbnail.h"
 #include "catalog/StoredText.h"
 
 // Qt
@@ -81,14 +82,6 @@ private:
     std::size_t position_ = 0;
 };
 
-QImage thumbnailFromBmp(QByteArrayView bmp)
-{
-    QImage image;
-    if (!bmp.isEmpty())
-        image.loadFromData(bmp, "BMP");
-    return image;
-}
-
 } // namespace
 
 QByteArray thumbnailBmp(const QImage& thumbnail)
@@ -149,7 +142,7 @@ TImageElement decodeImageItem(QByteArrayView value)
     record.IT_Removable = reader.byte() != 0;
     record.IT_Path = reader.taggedString().toByteArray();
     record.IT_Memo = storedTextFrom(reader.taggedString());
-    record.IT_Bitmap = thumbnailFromBmp(reader.take(reader.u16()));
+    record.IT_Bitmap = decodeBmpThumbnail(reader.take(reader.u16()));
     return record;
 }
 

@@ -149,4 +149,14 @@ void TScrapbook::save()
     }
 }
 
+QString TScrapbook::trySave()
+{
+    try {
+        save();
+        return {};
+    } catch (const EScrapbookSaveError& error) {
+        return QString::fromUtf8(error.what());
+    }
+}
+
 } // namespace glimmora

@@ -82,6 +82,8 @@ public:
     // Writes the store, the memberships and the categories, in that order (each only when it
     // changed); raises EScrapbookSaveError at the first step that fails.
     void save();
+    // The same, for a caller that only reports: what could not be saved, empty when all was.
+    QString trySave();
 
     // The base of the four file names: the data directory + "/Default".
     static QString dataPath(const QString& dataDirectory);

@@ -113,7 +113,7 @@ int runImport(const Invocation& invocation)
         TFileSearch search(request->search);
         search.Run();
         const TLoadList found = search.TakeLoadList();
-        if (found.isEmpty()) {
+        if (found.isEmpty() && search.Failures().isEmpty()) {
             printError(kNothingFound);
             return kFailure;
         }
@@ -121,6 +121,7 @@ int runImport(const Invocation& invocation)
         TLoadPictureModule loader(&scrapbook->disks());
         AddingOptions options;
         options.includeKnownImages = request->includeKnown;
+        options.searchFailures = search.Failures();
         TAddingStep step(*scrapbook, loader, found, options);
         AddingProgress progress;
         progress.pendingEvents = [&step] {

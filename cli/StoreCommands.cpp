@@ -172,6 +172,39 @@ void copyEntries(TQDB& source, TQDB& target)
         target.addItem(itemValue(source, i), source.itemKey(i));
 }
 
+// Copies the source store into a new store file `building`; returns the items and admin
+// entries copied.
+std::pair<std::int32_t, std::int32_t> copyStore(const StoreOptions& options, const std::string& building)
+{
+    TQDB source;
+    openForReading(source, options.files.at(0), options.sourcePassword);
+    TQDB copy;
+    copy.setFileName(building);
+    if (source.caseSensitive()) {
+        // The case rule is read when a store opens: write its admin entry, then reopen.
+        const std::uint8_t on[] = {1};
+        copy.addAdmin(on, "QDBCaseSensitive");
+        copy.setFileName("");
+        copy.setFileName(building);
+    }
+    copy.setCompression(options.compress);
+    copy.setPassword(options.password.toStdString());
+    copyEntries(source, copy);
+    copy.setFileName("");
+    return {source.count(), source.adminCount()};
+}
+
+// Raises unless the store file at `name` opens and holds the entries copied into it.
+void checkCopy(const std::string& name, const QString& password, std::int32_t items, std::int32_t admins)
+{
+    TQDB copy;
+    copy.setReadOnly(true);
+    copy.setPassword(password.toStdString());
+    copy.setFileName(name);
+    if (copy.count() != items || copy.adminCount() != admins)
+        throw store::EQDBFileError(store::formatMessage(store::messages::kNotValidFile, name));
+}
+
 int storeCopy(const Invocation& invocation)
 {
     StoreOptions options;
@@ -180,36 +213,28 @@ int storeCopy(const Invocation& invocation)
         printError(QStringLiteral("usage: store-copy SRC DST [--compress] [--password P] [--src-password P]"));
         return kBadUsage;
     }
-    // The copy is built under a name of its own beside DST and renamed over it when complete,
-    // so that an existing DST is never left half-written.
-    const std::string target = localPath(options.files.at(1));
-    const std::string building = target + ".copy-" + std::to_string(::getpid()) + ".QDB";
+    std::string building;
     try {
-        TQDB source;
-        if (!storeFileExists(source, options.files.at(0)))
+        if (!storeFileExists(TQDB(), options.files.at(0)))
             return kFailure;
-        openForReading(source, options.files.at(0), options.sourcePassword);
-        TQDB copy;
-        copy.setFileName(building);
-        if (source.caseSensitive()) {
-            // The case rule is read when a store opens: write its admin entry, then reopen.
-            const std::uint8_t on[] = {1};
-            copy.addAdmin(on, "QDBCaseSensitive");
-            copy.setFileName("");
-            copy.setFileName(building);
-        }
-        copy.setCompression(options.compress);
-        copy.setPassword(options.password.toStdString());
-        copyEntries(source, copy);
-        const auto items = source.count();
-        const auto admins = source.adminCount();
-        copy.setFileName("");
-        source.setFileName("");
+        // DST is named as the store names it (a name without an extension gets the store's),
+        // so that the copy is where opening DST looks; a link is written through to its target.
+        const std::string destination = TQDB().normalisedName(localPath(options.files.at(1)));
+        const std::string target = store::seam::resolveLinks(destination);
+        // The copy is built under a name of its own beside the target and renamed over it when
+        // complete, so that an existing target is never left half-written.
+        building = target + ".copy-" + std::to_string(::getpid()) + ".QDB";
+        const auto [items, admins] = copyStore(options, building);
+        checkCopy(building, options.password, items, admins);
         if (std::rename(building.c_str(), target.c_str()) != 0)
-            throw store::FileSystemError(errno, target);
-        printLine(QStringLiteral("copied %1 items and %2 admin entries").arg(items).arg(admins));
+            throw store::FileSystemError(errno, destination);
+        printLine(QStringLiteral("copied %1 items and %2 admin entries to %3")
+                      .arg(items)
+                      .arg(admins)
+                      .arg(QFile::decodeName(QByteArray::fromStdString(destination))));
     } catch (const store::EQDBError& error) {
-        std::remove(building.c_str());
+        if (!building.empty())
+            std::remove(building.c_str());
         printError(QString::fromLocal8Bit(error.what()));
         return kFailure;
     }

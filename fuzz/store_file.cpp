@@ -1,6 +1,7 @@
-// Any bytes opened as a store file: every item and admin entry is read. Half of the inputs
-// (by the first byte) are also closed, which rebuilds the file, and reopened: what was read
-// must read the same again.
+// Any bytes opened as a store file: every item and admin entry is read. Half of the inputs (by
+// the first byte) are also changed and read again, then saved (by appending, or by a rebuild
+// when the dead space outweighs the live data), reopened, packed and reopened: each time the
+// store must read exactly as it did after the change.
 
 #include "store/QDB.h"
 
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,12 +21,14 @@ namespace {
 using glimmora::store::TQDB;
 
 struct Contents {
-    std::vector<std::pair<std::string, TQDB::Bytes>> admin;
-    std::vector<std::pair<std::string, TQDB::Bytes>> items;
+    std::map<std::string, TQDB::Bytes> admin;
+    std::map<std::string, TQDB::Bytes> items;
     bool operator==(const Contents&) const = default;
 };
 
-// Reads what can be read; values that fail to read are recorded as failing.
+const TQDB::Bytes kUnreadable{0xde, 0xad};
+
+// Reads what can be read; values that fail to read are recorded as unreadable.
 Contents readAll(TQDB& db)
 {
     Contents contents;
@@ -34,9 +38,9 @@ Contents readAll(TQDB& db)
             db.findAdmin(db.adminKey(i));
             db.readAdmin(value);
         } catch (const glimmora::store::EQDBError&) {
-            value = {0xde, 0xad};
+            value = kUnreadable;
         }
-        contents.admin.emplace_back(db.adminKey(i), value);
+        contents.admin.emplace(db.adminKey(i), value);
     }
     for (std::int32_t i = 0; i < db.count(); ++i) {
         TQDB::Bytes value;
@@ -44,9 +48,9 @@ Contents readAll(TQDB& db)
             db.goToItem(i);
             db.getItem(value);
         } catch (const glimmora::store::EQDBError&) {
-            value = {0xde, 0xad};
+            value = kUnreadable;
         }
-        contents.items.emplace_back(db.itemKey(i), value);
+        contents.items.emplace(db.itemKey(i), value);
     }
     // Navigation over whatever was read must end.
     if (db.count() > 0) {
@@ -69,13 +73,32 @@ std::string storePath()
     return path;
 }
 
+// Writes one item and one admin entry, as a caller would.
+void change(TQDB& db)
+{
+    const TQDB::Bytes value(300, 0x5a);
+    if (db.findKey("fuzz-added"))
+        db.changeItem(value);
+    else
+        db.addItem(value, "fuzz-added");
+    db.setAdminInteger("FUZZ", 7);
+}
+
+Contents reopened(TQDB& db, const std::string& path)
+{
+    db.setFileName("");
+    db.setPassword("fuzz");
+    db.setFileName(path);
+    return readAll(db);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size == 0)
         return 0;
-    const bool rebuild = data[0] & 1;
+    const bool write = data[0] & 1;
     const auto path = storePath();
     if (FILE* file = std::fopen(path.c_str(), "wb")) {
         std::fwrite(data + 1, 1, size - 1, file);
@@ -83,15 +106,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     TQDB db;
     db.setPassword("fuzz");
-    db.setReadOnly(!rebuild);
+    db.setReadOnly(!write);
     try {
         db.setFileName(path);
-        const auto first = readAll(db);
-        if (rebuild) {
-            db.setFileName("");
-            db.setPassword("fuzz");
-            db.setFileName(path);
-            if (readAll(db) != first)
+        readAll(db);
+        if (write) {
+            change(db);
+            const auto expected = readAll(db);
+            db.save();
+            if (reopened(db, path) != expected)
+                std::abort();
+            db.pack();
+            if (reopened(db, path) != expected)
                 std::abort();
         }
         db.setFileName("");

@@ -9,6 +9,7 @@
 #include "platform/Paths.h"
 
 #include <exception>
+#include <utility>
 
 namespace glimmora {
 
@@ -72,6 +73,7 @@ TAddingStep::~TAddingStep() = default;
 
 bool TAddingStep::AddNext(const AddingProgress& progress)
 {
+    reportSearchFailures(progress);
     if (stopped_ || failed_ || next_ >= entries_.size())
         return false;
     const TLoadEntry& entry = entries_.at(next_);
@@ -175,6 +177,14 @@ void TAddingStep::addError(const QString& path, const QString& text, const Addin
     ++errorCount_;
 }
 
+void TAddingStep::reportSearchFailures(const AddingProgress& progress)
+{
+    if (std::exchange(searchFailuresReported_, true))
+        return;
+    for (const SearchFailure& failure : options_.searchFailures)
+        addError(failure.folder, failure.reason, progress);
+}
+
 void TAddingStep::decodeAhead()
 {
     while (submitted_ < entries_.size() && pool_->hasRoom()) {
@@ -189,6 +199,7 @@ void TAddingStep::Finish(const AddingProgress& progress)
     if (finished_)
         return;
     finished_ = true;
+    reportSearchFailures(progress);
     pool_.reset(); // its workers have nothing left to do
     thumbnails_.reset();
     for (const QString& line : {QStringLiteral(" "), totalLoadErrorsLine(errorCount_)}) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/DecodePool.h"
+#include "import/FileSearch.h"
 #include "import/LoadEntry.h"
 
 // Qt
@@ -41,6 +42,8 @@ QString totalLoadErrorsLine(int errorCount);
 
 struct AddingOptions {
     bool includeKnownImages = false; // "&Include known image files"
+    // Folders the search could not read: listed first in the error list, each as an error.
+    QList<SearchFailure> searchFailures;
     // The decoding of new pictures ahead of the adding loop; workers = -1 decodes in-process.
     DecoderSettings decoders;
 };
@@ -113,6 +116,7 @@ private:
     void place(const TLoadEntry& entry, TCategory& target, std::int32_t seqNo, const TImageElement* added,
                const AddingProgress& progress);
     void addError(const QString& path, const QString& text, const AddingProgress& progress);
+    void reportSearchFailures(const AddingProgress& progress);
     void decodeAhead();
     QString addedBeforeTheStopText() const;
 
@@ -135,6 +139,7 @@ private:
     bool failed_ = false;
     bool finished_ = false;
     bool saved_ = false;
+    bool searchFailuresReported_ = false;
 };
 
 } // namespace glimmora

@@ -2,6 +2,7 @@
 
 #include "import/AddingStep.h"
 #include "import/LoadError.h"
+#include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
 #include "platform/UserInterface.h"
 
@@ -30,6 +31,7 @@ TDbUpdateForm::TDbUpdateForm(TAddingStep& step, QWidget* errorOwner, QWidget* pa
       step_(step)
 {
     setWindowTitle(QStringLiteral("Glimmora - Scrapbook Update Progress"));
+    HelpWindow::bindHelpKey(this, kAddingImagesTopic);
     setModal(true);
     auto* adding = new QLabel(QStringLiteral("Now Adding..."));
     adding->setAlignment(Qt::AlignCenter);

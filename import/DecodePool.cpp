@@ -1,9 +1,13 @@
 #include "import/DecodePool.h"
 
+#include "import/DecoderProcess.h"
 #include "import/DecoderProtocol.h"
+#include "picturecontrol/PictureLimits.h"
 #include "platform/Paths.h"
+#include "platform/SystemMemory.h"
 
 // Qt
+#include <QDir>
 #include <QFile>
 #include <QThread>
 
@@ -32,10 +36,24 @@ constexpr std::chrono::milliseconds kStartLimit{15000};  // to load its librarie
 constexpr std::chrono::milliseconds kEventInterval{100}; // how often pending events run while waiting
 
 // The decoder's environment: the caller's, with one thread per process (the pool already has a
-// process per core) and no display.
-std::vector<std::string> decoderEnvironment()
+// process per core) and no display; the pool's process id, for the decoder to end with it; its
+// time limit for one file; and a temporary directory of the pool's own for what decoders spill
+// to disk (ImageMagick's pixel cache of a large picture), which goes when the pool does.
+std::vector<std::string> decoderEnvironment(const DecoderSettings& settings, const QString& temporaryDirectory)
 {
-    const std::vector<std::string> own{"QT_QPA_PLATFORM=offscreen", "MAGICK_THREAD_LIMIT=1", "OMP_NUM_THREADS=1"};
+    using namespace decoder_process;
+    std::vector<std::string> own{
+        "QT_QPA_PLATFORM=offscreen",
+        "MAGICK_THREAD_LIMIT=1",
+        "OMP_NUM_THREADS=1",
+        std::string(kParentVariable) + '=' + std::to_string(::getpid()),
+        std::string(kTimeLimitVariable) + '=' + std::to_string(timeLimitFor(settings.hangLimit).count()),
+    };
+    if (!temporaryDirectory.isEmpty()) {
+        const std::string directory = QFile::encodeName(temporaryDirectory).toStdString();
+        own.push_back("TMPDIR=" + directory);
+        own.push_back("MAGICK_TEMPORARY_PATH=" + directory);
+    }
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry) {
         const std::string variable(*entry);
@@ -70,6 +88,12 @@ ThumbnailResult failure(const QString& text)
 
 } // namespace
 
+int decoderCountFor(int cores, qint64 availableBytes)
+{
+    const qint64 fitting = availableBytes / picturelimits::kDecoderProcessBytes;
+    return int(std::clamp<qint64>(fitting, 1, std::max(cores, 1)));
+}
+
 struct TDecodePool::Job {
     QString path;
     Worker* worker = nullptr; // the worker decoding it; none while it waits for one
@@ -88,14 +112,17 @@ struct TDecodePool::Worker {
     bool alive() const { return pid > 0; }
 };
 
-TDecodePool::TDecodePool(DecoderSettings settings) : settings_(std::move(settings))
+TDecodePool::TDecodePool(DecoderSettings settings)
+    : settings_(std::move(settings)),
+      temporaryDirectory_(QDir::tempPath() + QStringLiteral("/glimmora-decoders-XXXXXX"))
 {
     if (settings_.workers < 0)
         return;
     if (settings_.program.isEmpty())
         settings_.program = defaultProgram();
     settings_.aheadLimit = std::max(settings_.aheadLimit, 1);
-    startWorkers(settings_.workers > 0 ? settings_.workers : std::max(QThread::idealThreadCount(), 1));
+    startWorkers(settings_.workers > 0 ? settings_.workers
+                                       : decoderCountFor(QThread::idealThreadCount(), availableMemoryBytes()));
 }
 
 TDecodePool::~TDecodePool()
@@ -132,7 +159,8 @@ bool TDecodePool::spawn(Worker& worker)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    std::vector<std::string> environment = decoderEnvironment();
+    std::vector<std::string> environment =
+        decoderEnvironment(settings_, temporaryDirectory_.isValid() ? temporaryDirectory_.path() : QString());
     std::vector<char*> envp;
     for (std::string& variable : environment)
         envp.push_back(variable.data());

@@ -5,6 +5,7 @@
 // Qt
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <deque>
@@ -17,10 +18,15 @@ namespace glimmora {
 
 struct DecoderSettings {
     QString program;                            // the decoder helper; empty: glimmora-decoder beside the program
-    int workers = 0;                            // 0: one per core; below 0: none (decode in-process)
+    int workers = 0;                            // 0: one per core, as memory allows; below 0: none (in-process)
     std::chrono::milliseconds hangLimit{30000}; // a file that takes longer costs its worker
     int aheadLimit = 32;                        // at most this many files queued or decoded and waiting
 };
+
+// How many decoder processes an import runs by default: one per core, but no more than the
+// available memory holds at the most each may use (picturelimits::kDecoderProcessBytes), and
+// always one.
+int decoderCountFor(int cores, qint64 availableBytes);
 
 // A pool of decoder processes (the glimmora-decoder helper) that make thumbnails of picture
 // files ahead of the adding loop. Paths are queued in the order they will be needed and their
@@ -72,6 +78,7 @@ private:
     Worker* leastBusyWorker();
 
     DecoderSettings settings_;
+    QTemporaryDir temporaryDirectory_; // removed after the workers, which the destructor ends first
     std::vector<std::unique_ptr<Worker>> workers_;
     std::deque<std::shared_ptr<Job>> jobs_; // in submission order
 };

@@ -63,14 +63,19 @@ private:
     qsizetype at_ = 0;
 };
 
+// The bytes of one row's pixels, without the padding a row may carry in memory: a decoder
+// may hand over its picture with rows of any length, and the reader lays them out its own way.
+qsizetype packedRowBytes(const QImage& image) { return (qsizetype(image.width()) * image.depth() + 7) / 8; }
+
 void encodeImage(QByteArray& out, const QImage& image)
 {
     putI32(out, image.isNull() ? 0 : qint32(image.format()));
     if (image.isNull())
         return;
+    const qsizetype rowBytes = packedRowBytes(image);
     putI32(out, image.width());
     putI32(out, image.height());
-    putI32(out, qint32(image.bytesPerLine()));
+    putI32(out, qint32(rowBytes));
     putI32(out, image.dotsPerMeterX());
     putI32(out, image.dotsPerMeterY());
     const QList<QRgb> colours = image.colorTable();
@@ -78,7 +83,30 @@ void encodeImage(QByteArray& out, const QImage& image)
     for (QRgb colour : colours)
         putU32(out, colour);
     for (int y = 0; y < image.height(); ++y)
-        out.append(reinterpret_cast<const char*>(image.constScanLine(y)), image.bytesPerLine());
+        out.append(reinterpret_cast<const char*>(image.constScanLine(y)), rowBytes);
+}
+
+// Only palette formats have a colour table, of at most one colour for each pixel value.
+bool fitsColourTable(const QImage& image, quint32 colourCount)
+{
+    const QImage::Format format = image.format();
+    const bool palette =
+        format == QImage::Format_Mono || format == QImage::Format_MonoLSB || format == QImage::Format_Indexed8;
+    return palette ? colourCount <= (1u << image.depth()) : colourCount == 0;
+}
+
+// Every pixel of a palette picture names a colour of its table: a value past the table's end
+// would be looked up beyond it by whoever draws the picture.
+bool pixelsWithinColourTable(const QImage& image)
+{
+    const qsizetype colours = image.colorCount();
+    if (image.depth() > 8 || colours >= (qsizetype(1) << image.depth()))
+        return true;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelIndex(x, y) >= colours)
+                return false;
+    return true;
 }
 
 std::optional<QImage> decodeImage(Reader& in)
@@ -88,15 +116,16 @@ std::optional<QImage> decodeImage(Reader& in)
         return std::nullopt;
     if (format == 0)
         return QImage();
-    qint32 width = 0, height = 0, bytesPerLine = 0, dotsX = 0, dotsY = 0;
+    qint32 width = 0, height = 0, rowBytes = 0, dotsX = 0, dotsY = 0;
     quint32 colourCount = 0;
-    if (format <= 0 || format >= QImage::NImageFormats || !in.i32(width) || !in.i32(height) || !in.i32(bytesPerLine)
+    if (format <= 0 || format >= QImage::NImageFormats || !in.i32(width) || !in.i32(height) || !in.i32(rowBytes)
         || !in.i32(dotsX) || !in.i32(dotsY) || !in.u32(colourCount))
         return std::nullopt;
-    if (width <= 0 || height <= 0 || width > kThumbnailSideLimit || height > kThumbnailSideLimit || colourCount > 256)
+    if (width <= 0 || height <= 0 || width > kThumbnailSideLimit || height > kThumbnailSideLimit || colourCount > 256
+        || dotsX <= 0 || dotsY <= 0)
         return std::nullopt;
     QImage image(width, height, QImage::Format(format));
-    if (image.isNull() || image.bytesPerLine() != bytesPerLine)
+    if (image.isNull() || packedRowBytes(image) != rowBytes || !fitsColourTable(image, colourCount))
         return std::nullopt;
     QList<QRgb> colours(colourCount);
     for (QRgb& colour : colours)
@@ -108,10 +137,12 @@ std::optional<QImage> decodeImage(Reader& in)
     image.setDotsPerMeterY(dotsY);
     for (int y = 0; y < height; ++y) {
         QByteArrayView row;
-        if (!in.bytes(bytesPerLine, row))
+        if (!in.bytes(rowBytes, row))
             return std::nullopt;
-        std::memcpy(image.scanLine(y), row.data(), size_t(bytesPerLine));
+        std::memcpy(image.scanLine(y), row.data(), size_t(rowBytes));
     }
+    if (!pixelsWithinColourTable(image))
+        return std::nullopt;
     return image;
 }
 

@@ -16,8 +16,10 @@ namespace glimmora::decoder_protocol {
 // a 4-byte little-endian payload length, then the payload.
 //   request: the path's file-system bytes.
 //   reply:   int32 result code; uint32 length + UTF-8 error text; the thumbnail as int32 QImage
-//            format, width, height, bytes per line, dots per metre x and y; uint32 colour count +
-//            that many uint32 colours; the pixel rows (bytes per line x height). A null
+//            format, width, height, row length, dots per metre x and y (positive); uint32
+//            colour count + that many uint32 colours (palette formats only, a colour for every
+//            pixel value used); the pixel rows, each of the row length: the bytes that hold
+//            `width` pixels of the format, without the padding rows may have in memory. A null
 //            thumbnail has format 0 and no rows.
 // A decoder sends one reply with code 0 and no thumbnail as soon as it is ready.
 inline constexpr int kReadyCode = 0;

@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -77,22 +80,25 @@ QString directoryCategoryName(const QString& directory)
     return plain.mid(plain.lastIndexOf(kSeparator) + 1);
 }
 
-// One directory being listed.
+// One directory being searched. Its entries are read as soon as it is met and its descriptor is
+// closed at once, so a tree of any depth is searched with one descriptor at a time.
 struct TFileSearch::Listing {
-    Listing(DIR* handle, QString directory, QString resolved, const FileSearchSettings& settings)
-        : handle(handle),
-          directory(std::move(directory)),
+    struct Entry {
+        QByteArray name;
+        unsigned char type;
+    };
+
+    Listing(QString directory, QString resolved, const FileSearchSettings& settings)
+        : directory(std::move(directory)),
           resolved(std::move(resolved)),
           separator(isRoot(this->directory) ? QString() : QString(kSeparator)),
           categoryName(settings.assignment == CategoryAssignment::ChosenCategory
                            ? settings.categoryName
                            : directoryCategoryName(this->directory))
     {}
-    ~Listing() { closedir(handle); }
-    Listing(const Listing&) = delete;
-    Listing& operator=(const Listing&) = delete;
 
-    DIR* handle;
+    std::vector<Entry> entries; // in the order the file system lists them
+    std::size_t next = 0;
     QString directory; // as the entries' paths are made from it
     QString resolved;  // with every link resolved, to find its file system by
     QString separator;
@@ -119,11 +125,42 @@ bool TFileSearch::isSystemFolder(const QString& resolvedPath) const
     return mount && isPseudoFileSystem(mount->fileSystem);
 }
 
+namespace {
+
+// A folder the user may not read is skipped without a word, as it always was; any other reason
+// (no descriptor left, an I/O error, a folder that vanished) loses its pictures, which is said.
+bool mustBeReported(int error) { return error != EACCES && error != EPERM; }
+
+} // namespace
+
 void TFileSearch::open(const QString& directory, const QString& resolved)
 {
     DIR* handle = opendir(QFile::encodeName(directory).constData());
-    if (handle) // a directory that cannot be listed adds nothing, silently
-        listings_.push_back(std::make_unique<Listing>(handle, directory, resolved, settings_));
+    if (!handle) {
+        fail(directory, errno);
+        return;
+    }
+    auto listing = std::make_unique<Listing>(directory, resolved, settings_);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(handle);
+        if (!entry) {
+            if (errno != 0)
+                fail(directory, errno); // what was read before the error is still searched
+            break;
+        }
+        listing->entries.push_back({QByteArray(entry->d_name), entry->d_type});
+    }
+    closedir(handle);
+    listings_.push_back(std::move(listing));
+}
+
+void TFileSearch::fail(const QString& directory, int error)
+{
+    if (mustBeReported(error))
+        failures_.append(
+            {directory,
+             QStringLiteral("The folder cannot be read: %1.").arg(QString::fromLocal8Bit(std::strerror(error)))});
 }
 
 bool TFileSearch::Step()
@@ -136,13 +173,13 @@ bool TFileSearch::Step()
     }
     if (listings_.empty())
         return false;
-    const Listing& listing = *listings_.back();
-    const dirent* entry = readdir(listing.handle);
-    if (!entry) {
+    Listing& listing = *listings_.back();
+    if (listing.next == listing.entries.size()) {
         listings_.pop_back();
         return !listings_.empty();
     }
-    handleEntry(listing, QByteArray(entry->d_name), entry->d_type);
+    const Listing::Entry& entry = listing.entries[listing.next++];
+    handleEntry(listing, entry.name, entry.type);
     return true;
 }
 

@@ -28,6 +28,12 @@ struct FileSearchSettings {
 
 enum class SearchOutcome { Completed, Stopped };
 
+// A folder whose pictures the search could not list, and why (a text for the error list).
+struct SearchFailure {
+    QString folder;
+    QString reason;
+};
+
 // What the search window is told while the search runs.
 struct FileSearchProgress {
     std::function<void(const QString& name)> showFileName; // the name of each file met, trimmed
@@ -43,7 +49,9 @@ struct FileSearchProgress {
 // symbolic links to folders never are, so neither /proc nor a link cycle is ever walked. A file
 // is a picture file by the extension test of the picture-type table. Every file gets the chosen
 // category, or with DirectoryNames the name of its directory ("(unassigned)" for files directly
-// in "/"). A directory that cannot be listed adds nothing and says nothing.
+// in "/"). A directory the user may not read adds nothing and says nothing; one that cannot be
+// read for another reason is listed in Failures(). The search holds one directory open at a
+// time, however deep the tree.
 class TFileSearch {
 public:
     explicit TFileSearch(FileSearchSettings settings);
@@ -71,10 +79,14 @@ public:
     const TLoadList& LoadList() const { return loadList_; }
     TLoadList TakeLoadList();
 
+    // The folders that could not be read, in the order they were met.
+    const QList<SearchFailure>& Failures() const { return failures_; }
+
 private:
     struct Listing;
 
     void open(const QString& directory, const QString& resolved);
+    void fail(const QString& directory, int error);
     void handleEntry(const Listing& listing, const QByteArray& name, unsigned char type);
     bool isSystemFolder(const QString& resolvedPath) const;
 
@@ -82,6 +94,7 @@ private:
     QList<MountEntry> mounts_;
     std::vector<std::unique_ptr<Listing>> listings_; // the open directories, innermost last
     TLoadList loadList_;
+    QList<SearchFailure> failures_;
     QString currentFileName_;
     bool stopped_ = false;
 };

@@ -1,5 +1,6 @@
 #include "import/FileSearchForm.h"
 
+#include "platform/HelpWindow.h"
 #include "platform/UserInterface.h"
 
 // Qt
@@ -22,6 +23,7 @@ TFileSearchForm::TFileSearchForm(FileSearchSettings settings, QWidget* parent)
       search_(std::move(settings))
 {
     setWindowTitle(QStringLiteral("Glimmora - File Search"));
+    HelpWindow::bindHelpKey(this, kAddingImagesTopic);
     setModal(true);
     auto* searching = new QLabel(QStringLiteral("Searching..."));
     searching->setAlignment(Qt::AlignCenter);

@@ -21,6 +21,7 @@ public:
     SearchOutcome Outcome() const { return search_.Outcome(); }
     // The files found, in discovery order; empty after Cancel.
     TLoadList TakeLoadList() { return search_.TakeLoadList(); }
+    const QList<SearchFailure>& Failures() const { return search_.Failures(); }
 
     QLabel* fileNameLabel() const { return lbFileName; }
     QPushButton* cancelButton() const { return CancelBtn; }

@@ -256,21 +256,23 @@ void TLoadform::OKBtnClick()
 void TLoadform::RunImport(const QString& directory)
 {
     TLoadList loadList;
+    AddingOptions options;
     {
         TFileSearchForm search(searchSettings(directory), parentWidget());
         search.exec();
         if (search.Outcome() == SearchOutcome::Stopped)
             return;
         loadList = search.TakeLoadList();
+        options.searchFailures = search.Failures();
     }
-    if (loadList.isEmpty()) {
+    // Folders that could not be read go to the error list even when nothing else was found.
+    if (loadList.isEmpty() && options.searchFailures.isEmpty()) {
         showMessage({QStringLiteral("No image files were found in the selected directories."),
                      QStringLiteral("Warning"), MessageIcon::Exclamation, MessageButton::Ok, MessageButton::Ok,
                      MessageBeep::Exclamation});
         return;
     }
 
-    AddingOptions options;
     options.includeKnownImages = cbIncludeKnown->isChecked();
     TAddingStep step(scrapbook_.scrapbook, scrapbook_.loader, std::move(loadList), options);
     {

@@ -1,5 +1,7 @@
 #include "import/LoadError.h"
 
+#include "platform/HelpWindow.h"
+
 // Qt
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
@@ -13,6 +15,7 @@ QPointer<TLoadErrorForm> TLoadErrorForm::current_;
 TLoadErrorForm::TLoadErrorForm(QWidget* owner) : QWidget(owner, Qt::Window)
 {
     setWindowTitle(QStringLiteral("Glimmora - Load Error Summary"));
+    HelpWindow::bindHelpKey(this, kAddingImagesTopic);
     // Left open when the main window closes, it must not keep the program running.
     setAttribute(Qt::WA_QuitOnClose, false);
     Memo1 = new QPlainTextEdit;

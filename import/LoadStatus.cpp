@@ -1,6 +1,7 @@
 #include "import/LoadStatus.h"
 
 #include "import/AddingStep.h"
+#include "platform/HelpWindow.h"
 
 // Qt
 #include <QGridLayout>
@@ -30,6 +31,7 @@ QIcon standardIcon(const QWidget* widget, QStyle::StandardPixmap pixmap)
 TLoadStatusForm::TLoadStatusForm(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Glimmora - File Load Status"));
+    HelpWindow::bindHelpKey(this, kAddingImagesTopic);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
     grid->setColumnStretch(2, 1);

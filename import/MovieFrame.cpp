@@ -43,16 +43,22 @@ enum class Step { Open, VideoStream, FrameOpen, Begin };
 
 int stopAtDeadline(void* deadline) { return Clock::now() > *static_cast<Clock::time_point*>(deadline) ? 1 : 0; }
 
+// The one demuxer each extension is read with: a file that is something else (a playlist or a
+// concat list named like a movie, say) is refused rather than handed to whichever demuxer
+// recognises it.
+const char* demuxerOf(MovieContainer container) { return container == MovieContainer::Avi ? "avi" : "mov"; }
+
 FormatContextPtr openContainer(const QString& path, MovieContainer container, Clock::time_point* deadline)
 {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         fail(container, Step::Open, AVERROR(ENOMEM));
     raw->interrupt_callback = AVIOInterruptCB{stopAtDeadline, deadline};
-    // On failure avformat_open_input frees the context itself.
-    if (const int error = avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr); error < 0)
-        fail(container, Step::Open, error);
-    FormatContextPtr format(raw);
+    // Named with its protocol, so that a file name with a colon is never taken for another one.
+    OpenedInput input = openConfinedInput(raw, demuxerOf(container), "file:" + QFile::encodeName(path));
+    if (input.error < 0)
+        fail(container, Step::Open, input.error);
+    FormatContextPtr format = std::move(input.context);
     if (const int error = avformat_find_stream_info(format.get(), nullptr); error < 0)
         fail(container, Step::Open, error);
     return format;

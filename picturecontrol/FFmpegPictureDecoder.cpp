@@ -7,7 +7,6 @@
 
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 // FFmpeg
 extern "C" {
@@ -32,13 +31,6 @@ void throwOnError(int result)
 {
     if (result < 0)
         throw EGvboxError(ffmpegErrorText(result));
-}
-
-// The decoders log every damaged file on stderr; their errors reach the user as messages.
-void silenceFFmpeg()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
 
 CodecContextPtr openPictureDecoder(const AVCodec* codec, const AVCodecParameters* parameters)
@@ -148,7 +140,7 @@ struct MemoryInput {
 
 QImage decodeWithFFmpegCodec(const QByteArray& bytes, const char* decoderName)
 {
-    silenceFFmpeg();
+    quietFFmpeg();
     CodecContextPtr context = openPictureDecoder(avcodec_find_decoder_by_name(decoderName), nullptr);
     PacketPtr packet = makePacket();
     throwOnError(av_new_packet(packet.get(), int(bytes.size())));
@@ -161,11 +153,6 @@ QImage decodeWithFFmpegCodec(const QByteArray& bytes, const char* decoderName)
 
 QImage decodeWithFFmpegDemuxer(const QByteArray& bytes, const char* demuxerName)
 {
-    silenceFFmpeg();
-    const AVInputFormat* demuxer = av_find_input_format(demuxerName);
-    if (!demuxer)
-        throw EGvboxError(QStringLiteral("No reader for this picture type is installed."));
-
     constexpr int kIoBufferSize = 64 * 1024;
     MemoryInput input{bytes};
     auto* ioBuffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
@@ -180,8 +167,11 @@ QImage decodeWithFFmpegDemuxer(const QByteArray& bytes, const char* demuxerName)
         throw EGvboxError(QStringLiteral("Not enough memory for the picture."));
     opened->pb = io.get();
     opened->flags |= AVFMT_FLAG_CUSTOM_IO;
-    throwOnError(avformat_open_input(&opened, nullptr, demuxer, nullptr)); // frees opened on failure
-    FormatContextPtr format(opened);
+    OpenedInput confined = openConfinedInput(opened, demuxerName, QByteArray());
+    if (confined.error == AVERROR_DEMUXER_NOT_FOUND)
+        throw EGvboxError(QStringLiteral("No reader for this picture type is installed."));
+    throwOnError(confined.error);
+    const FormatContextPtr format = std::move(confined.context);
 
     const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (stream < 0)

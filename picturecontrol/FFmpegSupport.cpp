@@ -2,9 +2,14 @@
 
 // FFmpeg
 extern "C" {
+#include <libavutil/dict.h>
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
 }
+
+#include <cstring>
+#include <mutex>
 
 namespace glimmora {
 
@@ -34,7 +39,52 @@ QImage paddedImage(QSize size, QImage::Format format)
     return image;
 }
 
+// What a confined context may open: the url it was opened on, through FFmpeg's own opener.
+struct AllowedInput {
+    QByteArray url;
+    int (*defaultOpen)(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**);
+};
+
+int openOnlyAllowedInput(AVFormatContext* context, AVIOContext** io, const char* url, int flags, AVDictionary** options)
+{
+    const auto* allowed = static_cast<const AllowedInput*>(context->opaque);
+    if (!allowed || allowed->url.isEmpty() || (flags & AVIO_FLAG_WRITE) || std::strcmp(url, allowed->url.constData()))
+        return AVERROR(EPERM);
+    return allowed->defaultOpen(context, io, url, flags, options);
+}
+
 } // namespace
+
+void quietFFmpeg()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+OpenedInput openConfinedInput(AVFormatContext* context, const char* demuxerName, const QByteArray& url)
+{
+    quietFFmpeg();
+    const AVInputFormat* demuxer = av_find_input_format(demuxerName);
+    if (!demuxer) {
+        avformat_free_context(context);
+        return {nullptr, AVERROR_DEMUXER_NOT_FOUND};
+    }
+    // The context's opaque pointer is ours to use. The url may be opened while the input is
+    // opened; afterwards nothing may be (no opaque pointer: every open is refused).
+    AllowedInput allowed{url, context->io_open};
+    context->opaque = &allowed;
+    context->io_open = openOnlyAllowedInput;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "format_whitelist", demuxer->name, 0);
+    // On failure avformat_open_input frees the context itself.
+    const int error = avformat_open_input(&context, url.isEmpty() ? nullptr : url.constData(), demuxer, &options);
+    av_dict_free(&options);
+    if (error < 0)
+        return {nullptr, error};
+    context->opaque = nullptr;
+    return {FormatContextPtr(context), 0};
+}
 
 QString ffmpegErrorText(int error)
 {

@@ -45,6 +45,22 @@ using ScaleContextPtr = std::unique_ptr<SwsContext, ScaleContextFree>;
 // FFmpeg's description of one of its error codes.
 QString ffmpegErrorText(int error);
 
+// Keeps FFmpeg's log off the terminal for the whole process: a damaged file makes its decoders
+// and demuxers print lines that mean nothing to the user, whose errors reach them as messages.
+void quietFFmpeg();
+
+// Opens `url` with exactly one demuxer (`demuxerName`, as av_find_input_format knows it) on a
+// context whose inputs are confined: the demuxer may read the one input it was opened on and
+// nothing else, so a playlist, a reference movie or a concat list never makes it open another
+// file or an address. `url` is read through the file protocol alone; with a custom AVIO context
+// already set on `context` (pass an empty url) no other input can be opened at all. Takes
+// ownership of `context`; returns it open, or FFmpeg's error code with the context freed.
+struct OpenedInput {
+    FormatContextPtr context;
+    int error = 0;
+};
+OpenedInput openConfinedInput(AVFormatContext* context, const char* demuxerName, const QByteArray& url);
+
 // Sets up an allocated decoder from a stream's parameters (nullptr: the codec's defaults) and
 // opens it for `codec`. It decodes on the calling thread (one picture is wanted; threads would
 // only add latency) and refuses frames of more than maxPixels (FFmpeg's own default: INT_MAX).

@@ -2,6 +2,8 @@
 
 #include "picturecontrol/PictureDecoder.h"
 #include "picturecontrol/PictureError.h"
+#include "picturecontrol/PictureFile.h"
+#include "picturecontrol/PictureLimits.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -31,7 +33,25 @@ struct JpegErrorManager {
 // Warnings (corrupt or truncated data) still give a picture: libjpeg fills what is missing.
 void ignoreWarning(j_common_ptr, int) {}
 
-enum class JpegOutcome { Decoded, LeftToOthers, Failed };
+enum class JpegOutcome { Decoded, LeftToOthers, TooLarge, Failed };
+
+// A file of several scans (progressive, or one component a scan) is decoded through a buffer of
+// every DCT coefficient of the whole picture, 128 bytes a block, before a single row comes out:
+// its memory follows the picture's full size, however far the output is scaled down. A single
+// scan file is decoded a row of blocks at a time.
+qint64 coefficientBufferBytes(jpeg_decompress_struct& info)
+{
+    if (!jpeg_has_multiple_scans(&info))
+        return 0;
+    qint64 bytes = 0;
+    for (int component = 0; component < info.num_components; ++component) {
+        const jpeg_component_info& c = info.comp_info[component];
+        const qint64 columns = (qint64(c.width_in_blocks) + c.h_samp_factor - 1) / c.h_samp_factor * c.h_samp_factor;
+        const qint64 rows = (qint64(c.height_in_blocks) + c.v_samp_factor - 1) / c.v_samp_factor * c.v_samp_factor;
+        bytes += columns * rows * qint64(sizeof(JBLOCK));
+    }
+    return bytes;
+}
 
 int largestScaleDenominator(const jpeg_decompress_struct& info, int thumbnailSize)
 {
@@ -46,8 +66,9 @@ int largestScaleDenominator(const jpeg_decompress_struct& info, int thumbnailSiz
 }
 
 // Holds no object with a destructor, since a libjpeg error leaves it by longjmp; the image it
-// fills belongs to the caller.
-JpegOutcome decodeScaled(const QByteArray& bytes, int thumbnailSize, QImage* image, JpegErrorManager* errors)
+// fills belongs to the caller, and so does the picture's size, which is set once it is known.
+JpegOutcome decodeScaled(const QByteArray& bytes, int thumbnailSize, QImage* image, QSize* pictureSize,
+                         JpegErrorManager* errors)
 {
     jpeg_decompress_struct info;
     info.err = jpeg_std_error(&errors->base);
@@ -63,6 +84,11 @@ JpegOutcome decodeScaled(const QByteArray& bytes, int thumbnailSize, QImage* ima
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
         jpeg_destroy_decompress(&info);
         return JpegOutcome::LeftToOthers;
+    }
+    *pictureSize = QSize(int(info.image_width), int(info.image_height));
+    if (coefficientBufferBytes(info) > picturelimits::kMaxDecodeBytes) {
+        jpeg_destroy_decompress(&info);
+        return JpegOutcome::TooLarge;
     }
     info.scale_num = 1;
     info.scale_denom = unsigned(largestScaleDenominator(info, thumbnailSize));
@@ -90,10 +116,12 @@ JpegOutcome decodeScaled(const QByteArray& bytes, int thumbnailSize, QImage* ima
 QImage decodeJpegThumbnail(const QByteArray& bytes, int thumbnailSize)
 {
     QImage image;
+    QSize pictureSize;
     JpegErrorManager errors{};
-    switch (decodeScaled(bytes, thumbnailSize, &image, &errors)) {
+    switch (decodeScaled(bytes, thumbnailSize, &image, &pictureSize, &errors)) {
     case JpegOutcome::Decoded: return image;
     case JpegOutcome::LeftToOthers: return QImage();
+    case JpegOutcome::TooLarge: refuseAsTooLarge(pictureSize);
     case JpegOutcome::Failed: break;
     }
     throw EGvboxError(QString::fromLocal8Bit(errors.message));

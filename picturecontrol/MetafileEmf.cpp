@@ -1,5 +1,7 @@
 #include "picturecontrol/MetafileEmf.h"
 
+#include "picturecontrol/MetafileEmfPlus.h"
+
 #include "picturecontrol/MetafileCanvas.h"
 #include "picturecontrol/MetafileDib.h"
 #include "picturecontrol/MetafileFormat.h"
@@ -490,6 +492,12 @@ EmfDocument::EmfDocument(ByteView bytes) : bytes_(bytes)
     } else {
         throw EMetafileError("The Enhanced Metafile has no picture frame.");
     }
+
+    const EmfPlusSummary plus = summarizeEmfPlus(bytes_.sub(recordsStart_, bytes_.size() - recordsStart_));
+    emfPlusOnly_ = plus.present && !plus.dual;
+    emfPlusDpi_ = plus.dpi;
+    if (emfPlusOnly_ && !plus.drawsShown && plus.drawsOther)
+        throw EMetafileError("The Enhanced Metafile draws only with EMF+ records of kinds that cannot be shown.");
 }
 
 QSizeF EmfDocument::naturalSize() const
@@ -502,6 +510,14 @@ void EmfDocument::play(QPainter& painter, const QRectF& target) const
 {
     Canvas canvas(&painter, target, Mapping::ReferenceToTarget, objectSlots_);
     canvas.setReferenceFrame(frame_, pixelsPerMm_);
+    std::unique_ptr<EmfPlusPlayer> plus;
+    if (emfPlusOnly_) {
+        const double sx = target.width() / frame_.width();
+        const double sy = target.height() / frame_.height();
+        const QTransform referenceToTarget(sx, 0, 0, sy, target.x() - frame_.x() * sx, target.y() - frame_.y() * sy);
+        plus = std::make_unique<EmfPlusPlayer>(painter, target, referenceToTarget,
+                                               pixelsPerMm_.x() * 25.4 / emfPlusDpi_, emfPlusDpi_);
+    }
     size_t pos = recordsStart_;
     for (int64_t count = 0; count < maxRecords && bytes_.contains(pos, recordHeaderBytes); ++count) {
         ByteView h = bytes_.sub(pos, recordHeaderBytes);
@@ -510,7 +526,11 @@ void EmfDocument::play(QPainter& painter, const QRectF& target) const
         if (size < recordHeaderBytes || size % 4 != 0 || !bytes_.contains(pos, size) || type == Eof)
             return;
         const ByteView whole = bytes_.sub(pos, size);
-        playRecord(canvas, type, RecordBytes{whole, whole.sub(recordHeaderBytes, size - recordHeaderBytes)});
+        const ByteView parameters = whole.sub(recordHeaderBytes, size - recordHeaderBytes);
+        if (plus && type == GdiComment)
+            plus->play(emfPlusRecordsOf(parameters));
+        else
+            playRecord(canvas, type, RecordBytes{whole, parameters});
         if (canvas.exhausted())
             return;
         pos += size;

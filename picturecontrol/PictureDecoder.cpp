@@ -195,7 +195,7 @@ QImage decodeWith(const DecoderChoice& choice, const QString& path, const Decode
     case Decoder::Jpeg: return decodeJpeg(path, request);
     case Decoder::FFmpegCodec: return decodeWithFFmpegCodec(readPictureFile(path), choice.format);
     case Decoder::FFmpegDemuxer: return decodeWithFFmpegDemuxer(readPictureFile(path), choice.format);
-    case Decoder::Magick: return decodeWithMagick(readPictureFile(path), choice.format);
+    case Decoder::Magick: return decodeWithMagick(readPictureFile(path), choice.format, path);
     case Decoder::Metafile: return decodeMetafile(path, request.thumbnailSize, request.background);
     case Decoder::Unsupported: break;
     }

@@ -42,14 +42,24 @@ QByteArray readPictureHead(const QString& path, qint64 count)
     return file.read(count);
 }
 
+void refuseAsTooLarge(QSize size)
+{
+    throw EGvboxError(
+        QStringLiteral("The picture is too large to be shown (%1 × %2 pixels).").arg(size.width()).arg(size.height()));
+}
+
 void checkPictureSize(QSize size)
 {
     if (size.width() <= 0 || size.height() <= 0)
         throw EGvboxError(QStringLiteral("The picture has no pixels."));
     if (qint64(size.width()) * size.height() > picturelimits::kMaxPixels)
-        throw EGvboxError(QStringLiteral("The picture is too large to be shown (%1 × %2 pixels).")
-                              .arg(size.width())
-                              .arg(size.height()));
+        refuseAsTooLarge(size);
+}
+
+void checkDecodeMemory(QSize size, qint64 workingBytes)
+{
+    if (workingBytes > picturelimits::kMaxDecodeBytes)
+        refuseAsTooLarge(size);
 }
 
 } // namespace glimmora

@@ -17,4 +17,11 @@ QByteArray readPictureHead(const QString& path, qint64 count);
 // Throws EGvboxError when a picture of this size may not be decoded whole.
 void checkPictureSize(QSize size);
 
+// Throws EGvboxError, naming the picture's size, when decoding it would hold more working
+// memory than any decode may (picturelimits::kMaxDecodeBytes), however small its result.
+void checkDecodeMemory(QSize size, qint64 workingBytes);
+
+// Throws EGvboxError naming the picture's size as too large.
+[[noreturn]] void refuseAsTooLarge(QSize size);
+
 } // namespace glimmora

@@ -4,6 +4,7 @@
 
 // Qt
 #include <QFileInfo>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -79,6 +80,13 @@ void HelpWindow::open(int context)
 void HelpWindow::showTopic(int context) { instance(true)->open(context); }
 
 void HelpWindow::showContents() { instance(true)->open(kContentsPage); }
+
+void HelpWindow::bindHelpKey(QWidget* window, int context)
+{
+    auto* key = new QShortcut(QKeySequence(Qt::Key_F1), window);
+    key->setContext(Qt::WindowShortcut);
+    QObject::connect(key, &QShortcut::activated, window, [context] { showTopic(context); });
+}
 
 void HelpWindow::quit()
 {

@@ -10,6 +10,9 @@ class QTextBrowser;
 
 namespace glimmora {
 
+// The help topic of adding images, which the Load dialog and every window of an import open.
+inline constexpr int kAddingImagesTopic = 106;
+
 // The program's help: one HTML page per help context number (<context>.html) in the help
 // directory beside the program, shown in one help window. "Help Topics" is index.html.
 class HelpWindow : public QWidget {
@@ -22,6 +25,8 @@ public:
     // Opens the help window (creating it when needed) on a topic, or on the contents page.
     static void showTopic(int context);
     static void showContents();
+    // F1 anywhere in `window` opens the topic of this context number.
+    static void bindHelpKey(QWidget* window, int context);
     // Closes the help window, if open.
     static void quit();
 

@@ -55,6 +55,9 @@ public:
         beep(message.beep);
         QMessageBox box(boxIcon(message.icon), message.caption, message.text, QMessageBox::NoButton,
                         QApplication::activeWindow());
+        // Texts carry file names and other programs' error texts: they are shown as they are,
+        // never interpreted as markup (an <img> tag would load whatever file it names).
+        box.setTextFormat(Qt::PlainText);
         for (const auto& entry : buttonMap)
             if (message.buttons.testFlag(entry.ours))
                 box.addButton(entry.qt);

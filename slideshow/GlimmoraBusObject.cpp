@@ -44,6 +44,10 @@ TGlimmoraBusObject::~TGlimmoraBusObject()
     bus.unregisterObject(kControllerPath);
 }
 
-void TGlimmoraBusObject::PostMessage(uint message) { emit messagePosted(message); }
+void TGlimmoraBusObject::PostMessage(uint message)
+{
+    // Only a call from the bus has a sender; a direct call from our own code has none.
+    emit messagePosted(message, calledFromDBus() ? QDBusContext::message().service() : QString());
+}
 
 } // namespace glimmora

@@ -1,7 +1,9 @@
 #pragma once
 
 // Qt
+#include <QDBusContext>
 #include <QObject>
+#include <QString>
 
 namespace glimmora {
 
@@ -9,7 +11,11 @@ namespace glimmora {
 // /MainWindow, through which the companion slideshow program posts its window messages.
 // Without a session bus, or with the name taken, the program runs on without it (the failure
 // is logged); the companion then simply cannot report back.
-class TGlimmoraBusObject : public QObject {
+//
+// Any program of the session can call the object, so each message is handed on with the
+// unique bus name of its sender, for the receiver to tell the companion it is connected to
+// from a stranger.
+class TGlimmoraBusObject : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "Glimmora.MainWindow")
 
@@ -20,11 +26,11 @@ public:
     bool isRegistered() const { return registered_; }
 
 public slots:
-    // Called over the bus; the message is handed on through messagePosted.
+    // Called over the bus; the message is handed on through messagePosted with its sender.
     Q_SCRIPTABLE void PostMessage(uint message);
 
 signals:
-    void messagePosted(unsigned message);
+    void messagePosted(unsigned message, const QString& sender);
 
 private:
     bool registered_ = false;

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace glimmora {
 
 namespace {
@@ -102,20 +104,21 @@ void TSlideshowLink::CloseServer()
     setServer(nullptr);
 }
 
-void TSlideshowLink::MessagePosted(unsigned message)
+void TSlideshowLink::MessagePosted(unsigned message, const QString& sender)
 {
-    switch (message) {
-    case kShowEndedMessage:
+    if (!SlideshowServer || sender != SlideshowServer->uniqueName())
+        return;
+    if (message != kShowEndedMessage && message != kServerReleasedMessage)
+        return;
+    // Everything the message changes is settled before the hint's box runs its own event loop:
+    // a message that arrives while the hint is up then finds no connection, and no hint to show.
+    const bool hintDue = message == kShowEndedMessage && std::exchange(demoFromFirstRun_, false);
+    if (message == kShowEndedMessage)
         emit restoreRequested();
-        if (demoFromFirstRun_)
-            ShowIntroductionHint();
-        demoFromFirstRun_ = false;
-        break;
-    case kServerReleasedMessage: break;
-    default: return;
-    }
     setServer(nullptr);
     setDesignSlideshowEnabled(true);
+    if (hintDue)
+        ShowIntroductionHint();
 }
 
 void TSlideshowLink::ShowIntroductionHint()

@@ -45,8 +45,10 @@ public:
     void AddSlides(const QStringList& paths); // in the given order, on the existing connection
     void CloseServer();                       // at close; errors are of no interest any more
 
-    // A message the companion posted to the main window (1025 or 1026); others are ignored.
-    void MessagePosted(unsigned message);
+    // A message posted to the main window over the bus by `sender` (a unique bus name). Only
+    // the companion of the current connection is listened to, and only its two messages (1025
+    // and 1026); anything else, from anyone else or with no connection, is ignored.
+    void MessagePosted(unsigned message, const QString& sender);
 
     static void ShowIntroductionHint();
 

@@ -37,6 +37,9 @@ public:
     void AddSlide(const QString& path);
     void CloseServer();
 
+    // The unique bus name of the companion instance, which its messages to Glimmora come from.
+    const QString& uniqueName() const { return instance_; }
+
 private:
     void call(const QString& method, const QVariantList& arguments = {});
 

@@ -54,20 +54,16 @@ inline constexpr std::size_t kEntryFixedSize = 3 * kInt32Size;
 inline constexpr std::array<unsigned char, 21> kEmptyStore = {'Q', 'D', 'B', 0, 0, 0, 0, 0, 'Q', 'I', 'X',
                                                               0,   5,   0,   0, 0, 0, 0, 0, 0,   0};
 
-// Copy buffer for moving a section between a store file and a work file: the section length
-// clamped to this range. In a protected store scrambling restarts at every chunk, so these
-// bounds are part of the format there.
+// Chunks of a protected store's sections: the section length clamped to this range. Scrambling
+// restarts at every chunk, so these bounds are part of the format there.
 inline constexpr std::int64_t kMinCopyBuffer = 1024;
 inline constexpr std::int64_t kMaxCopyBuffer = 524288;
 
-// Buffer of the writer of the index section.
-inline constexpr std::int64_t kIndexWriterBuffer = 32768;
-
 // Name prefixes of the temporary files (prefix + 4 hex digits + ".TMP").
-inline constexpr const char* kDataWorkPrefix = "QDB";  // data work file; also the packing file
-inline constexpr const char* kIndexWorkPrefix = "QIX"; // index work file (data work name, "QIX")
-inline constexpr const char* kIndexTempPrefix = "QDT"; // a new index section, moved over QIX
-inline constexpr const char* kBuildTempPrefix = "QDD"; // a new store file, moved over the store
+inline constexpr const char* kDataWorkPrefix = "QDB";  // data work file, in the temporary directory
+inline constexpr const char* kIndexWorkPrefix = "QIX"; // index work file: no longer made, still
+                                                       // cleared as stale
+inline constexpr const char* kBuildTempPrefix = "QDD"; // a new store file beside the store, renamed over it
 inline constexpr const char* kTemporarySuffix = ".TMP";
 
 // Extension given to a store name that has none.

@@ -11,9 +11,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -38,6 +40,19 @@ void consultHook(FileOperation operation, const std::string& path)
 }
 
 [[noreturn]] void fail(const std::string& path) { throw FileSystemError(errno, path); }
+
+FileStatus statusOf(const struct stat& info)
+{
+    FileStatus result;
+    result.size = info.st_size;
+    result.modifiedNanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    result.device = info.st_dev;
+    result.inode = info.st_ino;
+    result.mode = info.st_mode & 07777;
+    result.ownerWritable = (info.st_mode & S_IWUSR) != 0;
+    result.regular = S_ISREG(info.st_mode);
+    return result;
+}
 
 std::string& configuredTemporaryDirectory()
 {
@@ -99,24 +114,37 @@ int deleteUnlockedFiles(const std::string& directory, const std::function<bool(c
     return deleted;
 }
 
-// Copies a whole file into a new unique file in the target's directory, synced, and returns
-// its name (the cross-file-system leg of moveFileOver).
-std::string copyBesideTarget(const std::string& source, const std::string& target)
+// Whether the name still leads to the open file (nobody deleted or replaced it meanwhile).
+bool isStillNamed(const SeamFile& file, const std::string& path)
 {
-    auto input = SeamFile::open(source, SeamFile::Mode::Read);
-    auto output = seam::createUniqueFile(seam::directoryPart(seam::absolutePath(target)), format::kBuildTempPrefix);
-    try {
-        output.copyFrom(input, input.size());
-        output.sync();
-    } catch (...) {
-        const auto name = output.path();
-        output.close();
-        seam::removeFileQuietly(name);
-        throw;
+    struct stat named {};
+    if (::lstat(path.c_str(), &named) != 0)
+        return false;
+    const auto held = file.status();
+    return held.device == named.st_dev && held.inode == named.st_ino;
+}
+
+// The directories holding the files that the symbolic links in a directory lead to.
+std::vector<std::string> directoriesLinkedFrom(const std::string& directory)
+{
+    std::vector<std::string> linked;
+    DIR* folder = ::opendir(directory.c_str());
+    if (!folder)
+        return linked;
+    const std::string prefix = directory.empty() || directory.back() == '/' ? directory : directory + '/';
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string path = prefix + entry->d_name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            continue;
+        try {
+            linked.push_back(seam::directoryPart(seam::resolveLinks(path)));
+        } catch (const FileSystemError&) {
+            // a broken chain of links leads nowhere to clean up
+        }
     }
-    const auto name = output.path();
-    output.close();
-    return name;
+    ::closedir(folder);
+    return linked;
 }
 
 } // namespace
@@ -155,21 +183,12 @@ SeamFile SeamFile::open(const std::string& path, Mode mode)
     switch (mode) {
     case Mode::Read: flags |= O_RDONLY; break;
     case Mode::ReadWrite: flags |= O_RDWR; break;
-    case Mode::Replace:
-        flags |= O_RDWR | O_CREAT; // truncated once the lock is held
-        break;
     case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     }
     const int fd = ::open(path.c_str(), flags, 0600);
     if (fd < 0)
         fail(path);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        throw FileSystemError(error, path);
-    }
-    // Truncating only under the lock keeps a file that another store holds intact.
-    if (mode == Mode::Replace && ::ftruncate(fd, 0) != 0) {
+    if (::flock(fd, (mode == Mode::Read ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
         throw FileSystemError(error, path);
@@ -240,6 +259,15 @@ std::int64_t SeamFile::size() const
     return info.st_size;
 }
 
+FileStatus SeamFile::status() const
+{
+    consultHook(FileOperation::Status, path_);
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0)
+        fail(path_);
+    return statusOf(info);
+}
+
 void SeamFile::truncate(std::int64_t length)
 {
     consultHook(FileOperation::Truncate, path_);
@@ -286,6 +314,12 @@ std::int64_t SeamFile::copyFrom(SeamFile& source, std::int64_t count)
     return done;
 }
 
+void SeamFile::renameTo(const std::string& to)
+{
+    seam::renameFile(path_, to);
+    path_ = to;
+}
+
 void SeamFile::close()
 {
     if (fd_ >= 0) {
@@ -315,15 +349,7 @@ std::optional<FileStatus> status(const std::string& path)
             return std::nullopt;
         fail(path);
     }
-    FileStatus result;
-    result.size = info.st_size;
-    result.modifiedNanoseconds = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-    result.device = info.st_dev;
-    result.inode = info.st_ino;
-    result.mode = info.st_mode & 07777;
-    result.ownerWritable = (info.st_mode & S_IWUSR) != 0;
-    result.regular = S_ISREG(info.st_mode);
-    return result;
+    return statusOf(info);
 }
 
 bool exists(const std::string& path)
@@ -382,8 +408,7 @@ std::string temporaryDirectory()
     return directory;
 }
 
-SeamFile createUniqueFile(const std::string& directory, const std::string& prefix,
-                          const std::function<bool(const std::string& path)>& acceptName)
+SeamFile createUniqueFile(const std::string& directory, const std::string& prefix)
 {
     constexpr unsigned kNames = 0x10000;
     std::string folder = directory;
@@ -395,34 +420,55 @@ SeamFile createUniqueFile(const std::string& directory, const std::string& prefi
         char digits[5];
         std::snprintf(digits, sizeof digits, "%04X", (start + step) % kNames);
         const std::string path = folder + prefix + digits + format::kTemporarySuffix;
-        if (acceptName && !acceptName(path))
-            continue;
+        SeamFile file;
         try {
-            return SeamFile::open(path, SeamFile::Mode::CreateNew);
+            file = SeamFile::open(path, SeamFile::Mode::CreateNew);
         } catch (const FileSystemError& error) {
-            if (error.error() != EEXIST)
+            // A lock that a clean-up took first, between creating and locking, makes that
+            // clean-up delete the new file: the name is as good as taken.
+            if (error.error() != EEXIST && error.error() != EWOULDBLOCK)
                 throw;
+            continue;
+        }
+        // The clean-up may also have deleted the file just before the lock was had.
+        try {
+            if (isStillNamed(file, path))
+                return file;
+        } catch (...) {
+            file.close();
+            removeFileQuietly(path);
+            throw;
         }
     }
     throw FileSystemError(EEXIST, folder + prefix);
 }
 
-void moveFileOver(const std::string& temporary, const std::string& target)
+std::string resolveLinks(const std::string& path)
 {
-    try {
-        renameFile(temporary, target);
-    } catch (const FileSystemError& error) {
-        if (error.error() != EXDEV)
-            throw;
-        const auto beside = copyBesideTarget(temporary, target);
-        try {
-            renameFile(beside, target);
-        } catch (...) {
-            removeFileQuietly(beside);
-            throw;
+    constexpr int kMaxLinks = 40; // the kernel's own limit
+    std::string name = path;
+    for (int hops = 0; hops <= kMaxLinks; ++hops) {
+        consultHook(FileOperation::ReadLink, name);
+        struct stat info {};
+        if (::lstat(name.c_str(), &info) != 0) {
+            if (errno == ENOENT)
+                return name; // a link to a file yet to be made leads here
+            fail(name);
         }
-        removeFileQuietly(temporary);
+        if (!S_ISLNK(info.st_mode))
+            return name;
+        std::vector<char> target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : PATH_MAX) + 1);
+        const auto length = ::readlink(name.c_str(), target.data(), target.size());
+        if (length < 0)
+            fail(name);
+        if (static_cast<std::size_t>(length) >= target.size())
+            continue; // the link changed while being read: read it again
+        const std::string next(target.data(), static_cast<std::size_t>(length));
+        // A relative target is relative to the link's directory; ".." is left to the kernel,
+        // which resolves it after any linked directory on the way.
+        name = !next.empty() && next.front() == '/' ? next : directoryPart(name) + next;
     }
+    throw FileSystemError(ELOOP, path);
 }
 
 void closeInBackground(SeamFile file)
@@ -451,10 +497,23 @@ int deleteStaleWorkFiles(const std::string& directory) { return deleteUnlockedFi
 
 int deleteStaleBuildFiles(const std::string& directory)
 {
-    return deleteUnlockedFiles(directory, [](const std::string& name) {
+    const auto isBuildFile = [](const std::string& name) {
         return startsWithIgnoringCase(name, format::kBuildTempPrefix)
                && endsWithIgnoringCase(name, format::kTemporarySuffix);
-    });
+    };
+    // Each directory once, told by its identity: names of one directory can differ.
+    std::set<std::pair<dev_t, ino_t>> done;
+    int deleted = 0;
+    std::vector<std::string> folders{directory};
+    const auto linked = directoriesLinkedFrom(directory);
+    folders.insert(folders.end(), linked.begin(), linked.end());
+    for (const auto& folder : folders) {
+        struct stat info {};
+        const auto name = folder.empty() ? std::string(".") : folder;
+        if (::stat(name.c_str(), &info) == 0 && done.insert({info.st_dev, info.st_ino}).second)
+            deleted += deleteUnlockedFiles(name, isBuildFile);
+    }
+    return deleted;
 }
 
 std::string directoryPart(const std::string& path)

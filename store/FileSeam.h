@@ -1,11 +1,13 @@
 #pragma once
 
 // Every file access of the store goes through this seam: opening, reading, writing, seeking,
-// syncing, renaming, deleting and inspecting files, and making unique temporary files. Tests
-// install a FaultHook to make any of these fail with a chosen errno at a chosen moment.
+// syncing, truncating, renaming, deleting and inspecting files, following symbolic links, and
+// making unique temporary files. Tests install a FaultHook to make any of these fail with a
+// chosen errno at a chosen moment.
 //
-// Files are held with an exclusive advisory lock (flock) while open, the Linux form of
-// "no sharing": a lock held by another open file is the "in use by another program" failure.
+// Files are held with an advisory lock (flock) while open, the Linux form of "no sharing": a
+// file opened for writing is held exclusively, one opened for reading shared with other
+// readers; a lock that cannot be had is the "in use by another program" failure.
 // Failures raise FileSystemError, an EQDBFileError whose message is that of the store's
 // file-failure table for the errno, so an unexpected failure still reads sensibly.
 
@@ -19,7 +21,7 @@
 
 namespace glimmora::store {
 
-enum class FileOperation { Open, Read, Write, Seek, Sync, Truncate, Rename, Remove, Status, Copy };
+enum class FileOperation { Open, Read, Write, Seek, Sync, Truncate, Rename, Remove, Status, Copy, ReadLink };
 
 // Returns 0 to let the operation run, or an errno value to make it fail with.
 using FaultHook = std::function<int(FileOperation operation, const std::string& path)>;
@@ -47,13 +49,27 @@ private:
     std::string path_;
 };
 
-// An open, exclusively locked file. Move-only; closing releases the lock.
+// What the store needs to know of a file on disk.
+struct FileStatus {
+    std::int64_t size = 0;
+    // Compared for equality only: modification time in nanoseconds, with the file's identity,
+    // so that a replacement by rename is noticed even when it keeps the time.
+    std::int64_t modifiedNanoseconds = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    unsigned mode = 0;          // permission bits
+    bool ownerWritable = false; // its absence is the read-only attribute
+    bool regular = false;
+
+    bool sameVersionAs(const FileStatus& other) const;
+};
+
+// An open, locked file. Move-only; closing releases the lock.
 class SeamFile {
 public:
     enum class Mode {
-        Read,      // existing file, read only
+        Read,      // existing file, read only, lock shared with other readers
         ReadWrite, // existing file
-        Replace,   // created or truncated, read and write
         CreateNew, // must not exist yet (O_EXCL), read and write, mode 0600
     };
     enum class Origin { Begin, Current, End };
@@ -80,6 +96,8 @@ public:
     std::int64_t seek(std::int64_t offset, Origin origin = Origin::Begin);
     std::int64_t position() const;
     std::int64_t size() const;
+    // What the file on disk looks like now (it may have been renamed or deleted meanwhile).
+    FileStatus status() const;
     void truncate(std::int64_t length);
     // Sets the permission bits (so that a rebuilt file keeps those of the file it replaces).
     void setMode(unsigned mode);
@@ -87,6 +105,8 @@ public:
     // Copies count bytes from source's position to this file's position, advancing both.
     // Returns the bytes copied (fewer only when the source ends first).
     std::int64_t copyFrom(SeamFile& source, std::int64_t count);
+    // Renames the file, replacing whatever `to` named; the file goes by its new name.
+    void renameTo(const std::string& to);
     void close();
 
 private:
@@ -94,21 +114,6 @@ private:
 
     int fd_ = -1;
     std::string path_;
-};
-
-// What the store needs to know of a file on disk.
-struct FileStatus {
-    std::int64_t size = 0;
-    // Compared for equality only: modification time in nanoseconds, with the file's identity,
-    // so that a replacement by rename is noticed even when it keeps the time.
-    std::int64_t modifiedNanoseconds = 0;
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    unsigned mode = 0;          // permission bits
-    bool ownerWritable = false; // its absence is the read-only attribute
-    bool regular = false;
-
-    bool sameVersionAs(const FileStatus& other) const;
 };
 
 namespace seam {
@@ -131,15 +136,12 @@ void setTemporaryDirectory(const std::string& directory);
 std::string temporaryDirectory();
 
 // Creates a new, empty, exclusively locked file named prefix + 4 hex digits + ".TMP" in the
-// directory. acceptName may refuse a candidate (for example because a sibling exists). Raises
-// FileSystemError; EEXIST means that no unique name could be had.
-SeamFile createUniqueFile(const std::string& directory, const std::string& prefix,
-                          const std::function<bool(const std::string& path)>& acceptName = {});
+// directory. Raises FileSystemError; EEXIST means that no unique name could be had.
+SeamFile createUniqueFile(const std::string& directory, const std::string& prefix);
 
-// Moves a finished temporary file over a target without a moment where the target is missing
-// or incomplete: rename over it; across file systems copy into a synced temporary file beside
-// the target and rename that. The temporary file is gone afterwards.
-void moveFileOver(const std::string& temporary, const std::string& target);
+// The file a name leads to: the name itself, or, when it is a symbolic link, the end of its
+// chain of links (which need not exist yet). Raises FileSystemError (ELOOP for a cycle).
+std::string resolveLinks(const std::string& path);
 
 // Closes a file on a thread of its own: when its name is already gone, closing frees all its
 // blocks, which for a large file takes a while that the caller need not wait for.
@@ -149,9 +151,10 @@ void closeInBackground(SeamFile file);
 // "qdb" or "qix" (any case) and have an extension, unless another process holds them locked
 // (they belong to a running store). Returns the number deleted.
 int deleteStaleWorkFiles(const std::string& directory);
-// Deletes the unfinished store files ("QDD" names ending ".TMP", any case) that a close killed
-// while it rebuilt a store left beside it in `directory`, unless a running close holds them.
-// Returns the number deleted.
+// Deletes the unfinished store files ("QDD" names ending ".TMP", any case) that a process killed
+// while it rebuilt a store left beside it in `directory`, and beside the files that the symbolic
+// links in `directory` lead to (a store reached through a link is rebuilt beside its target),
+// unless a running store holds them. Returns the number deleted.
 int deleteStaleBuildFiles(const std::string& directory);
 
 // Directory part of a path including the final '/', or empty; and the name after it.

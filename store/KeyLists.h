@@ -37,6 +37,18 @@ public:
     // See listCapacityFor; the entries held stay as they are.
     void setCapacity(std::int64_t n) { capacity_ = listCapacityFor(n, count()); }
 
+    // Makes room in memory for n entries that are really at hand (unlike setCapacity, which
+    // only promises room).
+    void reserve(std::int32_t n)
+    {
+        setCapacity(n);
+        try {
+            items_.reserve(static_cast<std::size_t>(n));
+        } catch (const std::bad_alloc&) {
+            raiseListNoMemory();
+        }
+    }
+
     // Inserts before index (0 to count); a full list first grows to the next capacity.
     void insert(std::int32_t index, T item)
     {
@@ -117,6 +129,7 @@ public:
     std::int32_t count() const { return entries_.count(); }
     std::int32_t capacity() const { return entries_.capacity(); }
     void setCapacity(std::int64_t n) { entries_.setCapacity(n); }
+    void reserve(std::int32_t n) { entries_.reserve(n); }
 
     bool sorted() const { return sorted_; }
     void setSorted(bool sorted) { sorted_ = sorted; }

@@ -1,30 +1,32 @@
 #include "store/QDB.h"
 
-#include "store/BFStream.h"
 #include "store/Compression.h"
 #include "store/FileFormat.h"
+#include "store/IndexSection.h"
 #include "store/Matchers.h"
+#include "store/StoreFile.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <limits>
 #include <new>
+#include <numeric>
 
 namespace glimmora::store {
 
 namespace {
 
+// The Position given to an index entry read from a file whose value does not lie within the
+// data section: reading it fails, changing it appends the new value, and it is written back as
+// a value no reader can find, rather than one that may come to cover other bytes.
+constexpr std::int32_t kOutsideData = -1;
+
+constexpr std::int64_t kMaxSectionLength = std::numeric_limits<std::int32_t>::max();
+
 std::function<void()>& pendingEventsHandler()
 {
     static std::function<void()> handler;
     return handler;
-}
-
-bool isMarker(const unsigned char* bytes, const format::Marker& marker)
-{
-    // A marker is read as text up to its first zero byte.
-    return std::memcmp(bytes, marker.data(), marker.size()) == 0;
 }
 
 [[noreturn]] void raiseNotValid(const std::string& fileName)
@@ -39,80 +41,50 @@ bool isMarker(const unsigned char* bytes, const format::Marker& marker)
 
 bool hasExtension(const std::string& path) { return seam::namePart(path).find('.') != std::string::npos; }
 
-// The index work file's name: the data work file's with its first three characters "QIX".
-std::string indexWorkNameFor(const std::string& dataWorkName)
+// Copies length bytes between the positions of two files; a protected section is unscrambled in
+// the chunks it was scrambled in. False when the source ends first.
+bool copySection(SeamFile& from, SeamFile& to, std::int64_t length, const std::optional<Sha1Digest>& key)
 {
-    return seam::directoryPart(dataWorkName) + format::kIndexWorkPrefix + seam::namePart(dataWorkName).substr(3);
+    if (!key)
+        return to.copyFrom(from, length) == length;
+    const auto chunk = format::copyBufferLength(length);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min(chunk, length)));
+    for (std::int64_t done = 0; done < length;) {
+        const auto size = static_cast<std::size_t>(std::min(chunk, length - done));
+        if (!from.readExact(buffer.data(), size))
+            return false;
+        scramble(std::span(buffer.data(), size), *key);
+        to.write(buffer.data(), size);
+        done += static_cast<std::int64_t>(size);
+    }
+    return true;
 }
 
-void writeMarker(SeamFile& file, const format::Marker& marker) { file.write(marker.data(), marker.size()); }
-
-void writeInt32(SeamFile& file, std::int32_t value)
+TIndex withinData(TIndex entry, std::int32_t dataLength)
 {
-    unsigned char bytes[format::kInt32Size];
-    format::writeInt32(bytes, value);
-    file.write(bytes, sizeof bytes);
+    if (entry.Position < 0 || entry.Length < 0 || std::int64_t(entry.Position) + entry.Length > dataLength)
+        entry.Position = kOutsideData;
+    return entry;
 }
 
-std::optional<std::int32_t> readInt32(SeamFile& file)
+// A failure on the file a name leads to is told with the name the caller gave.
+[[noreturn]] void raiseForName(const FileSystemError& error, const std::string& name)
 {
-    unsigned char bytes[format::kInt32Size];
-    if (!file.readExact(bytes, sizeof bytes))
-        return std::nullopt;
-    return format::readInt32(bytes);
+    if (error.path() == name)
+        throw error;
+    throw FileSystemError(error.error(), name);
 }
 
-// A section [length][bytes] followed by a marker must fit in the file from offset on.
-bool sectionFits(std::int64_t fileSize, std::int64_t lengthOffset, std::int32_t length, std::size_t trailer)
-{
-    return length >= 0 && lengthOffset + std::int64_t(format::kInt32Size) + length + std::int64_t(trailer) <= fileSize;
-}
-
-// Reads the int32 at offset, or nothing.
-std::optional<std::int32_t> int32At(SeamFile& file, std::int64_t offset)
-{
-    if (offset + std::int64_t(format::kInt32Size) > file.size())
-        return std::nullopt;
-    file.seek(offset);
-    return readInt32(file);
-}
-
-bool markerAt(SeamFile& file, std::int64_t offset, const format::Marker& marker)
-{
-    unsigned char bytes[format::kMarkerSize];
-    if (offset + std::int64_t(format::kMarkerSize) > file.size())
-        return false;
-    file.seek(offset);
-    return file.readExact(bytes, sizeof bytes) && isMarker(bytes, marker);
-}
-
-// Whether the layout from the data length at lengthOffset holds together: a data section,
-// then the "QIX" marker and an index section within the file.
-bool layoutHolds(SeamFile& file, std::int64_t lengthOffset)
-{
-    const auto dataLength = int32At(file, lengthOffset);
-    if (!dataLength || !sectionFits(file.size(), lengthOffset, *dataLength, format::kMarkerSize + format::kInt32Size))
-        return false;
-    const auto indexMarker = lengthOffset + std::int64_t(format::kInt32Size) + *dataLength;
-    const auto indexLength = int32At(file, indexMarker + std::int64_t(format::kMarkerSize));
-    return markerAt(file, indexMarker, format::kIndexSignature) && indexLength
-           && sectionFits(file.size(), indexMarker + std::int64_t(format::kMarkerSize), *indexLength, 0);
-}
-
-// The four bytes after the signature read "QPW" in a protected store, and also in a plain store
-// whose data section is exactly 0x00575051 bytes long. The layout decides: the store is taken
-// as protected unless only the plain reading of it holds together.
-bool isProtectedStore(SeamFile& file)
-{
-    if (!markerAt(file, format::kPasswordBlockOffset, format::kPasswordSignature))
-        return false;
-    return layoutHolds(file, format::kDataLengthOffsetProtected) || !layoutHolds(file, format::kDataLengthOffsetPlain);
-}
-
-// The data length that would read as the "QPW" marker in a plain store.
-constexpr std::int32_t kAmbiguousDataLength = 0x00575051;
+bool refusesWriting(int error) { return error == EACCES || error == EPERM || error == EROFS; }
 
 } // namespace
+
+// Where a rebuild puts each value: the new Position of every admin entry and item, list order.
+struct TQDB::Relocation {
+    std::vector<std::int32_t> admins;
+    std::vector<std::int32_t> items;
+    std::int64_t dataLength = 0;
+};
 
 // ============================================================================================
 // Construction and process-wide settings
@@ -201,131 +173,143 @@ void TQDB::setFileName(const std::string& name)
 
 void TQDB::open()
 {
-    if (!seam::exists(fileName_))
+    targetName_ = seam::resolveLinks(fileName_);
+    if (!seam::exists(targetName_))
         createEmptyStoreFile();
-    splitStoreFile();
-    readIndex();
+    openStoreFile();
+    const auto layout = readStoreLayout(storeFile_);
+    if (!layout)
+        raiseNotValid(fileName_);
+    std::optional<Sha1Digest> key;
+    if (layout->protectedStore)
+        key = checkPassword(layout->checkValue);
+    // The index is read and checked before anything is copied, so that a damaged file never
+    // makes a work file.
+    Bytes index;
+    if (!readSection(storeFile_, layout->indexOffset, layout->indexLength, key, index))
+        raiseNotValid(fileName_);
+    valueBase_ = layout->dataOffset;
+    committedSize_ = storeFile_.size();
+    firstUncommitted_ = committedSize_ - valueBase_;
+    if (key)
+        moveValuesToWorkFile(layout->dataLength, key);
+    loadIndex(index, layout->dataLength);
     active_ = true;
     updateState();
 }
 
+// The empty store is written beside its name and renamed into place, so that a crash never
+// leaves a file under the name that is not a store.
 void TQDB::createEmptyStoreFile()
 {
-    auto file = SeamFile::open(fileName_, SeamFile::Mode::CreateNew);
-    file.write(format::kEmptyStore.data(), format::kEmptyStore.size());
-    file.close();
-}
-
-void TQDB::splitStoreFile()
-{
-    stamp_ = seam::status(fileName_);
-    // Reading a named pipe would wait for a writer for ever; only a regular file is a store.
-    if (stamp_ && !stamp_->regular)
-        raiseNotValid(fileName_);
-    if (stamp_ && !stamp_->ownerWritable)
-        readOnly_ = true;
-
-    auto store = SeamFile::open(fileName_, SeamFile::Mode::Read);
-    unsigned char marker[format::kMarkerSize];
-    if (!store.readExact(marker, sizeof marker) || !isMarker(marker, format::kFileSignature))
-        raiseNotValid(fileName_);
-
-    const bool protectedStore = isProtectedStore(store);
-    std::int64_t lengthOffset = format::kDataLengthOffsetPlain;
-    if (protectedStore) {
-        Sha1Digest stored{};
-        store.seek(format::kPasswordBlockOffset + format::kMarkerSize);
-        if (!store.readExact(stored.data(), stored.size()))
-            raiseNotValid(fileName_);
-        if (password_.empty() && onDemandPassword)
-            onDemandPassword(*this, password_);
-        if (passwordCheckValue(passwordKey(password_)) != stored)
-            throw EQDBInvalidPW();
-        lengthOffset = format::kDataLengthOffsetProtected;
-    }
-
-    // Checked before anything is copied, so that a damaged length never makes a huge work file.
-    const auto dataLength = int32At(store, lengthOffset);
-    if (!dataLength || !sectionFits(store.size(), lengthOffset, *dataLength, format::kMarkerSize))
-        raiseNotValid(fileName_);
-    store.seek(lengthOffset + std::int64_t(format::kInt32Size));
-
-    // A data work file whose index twin exists would later replace that twin; skip such names.
-    dataFile_ = seam::createUniqueFile(seam::temporaryDirectory(), format::kDataWorkPrefix,
-                                       [](const std::string& path) { return !seam::exists(indexWorkNameFor(path)); });
-    dataWorkName_ = dataFile_.path();
-    copySection(store, dataFile_, *dataLength, protectedStore);
-
-    unsigned char indexMarker[format::kMarkerSize];
-    if (!store.readExact(indexMarker, sizeof indexMarker) || !isMarker(indexMarker, format::kIndexSignature))
-        raiseNotValid(fileName_);
-    const auto indexLength = readInt32(store);
-    if (!indexLength
-        || !sectionFits(store.size(), store.position() - std::int64_t(format::kInt32Size), *indexLength, 0))
-        raiseNotValid(fileName_);
-
-    indexWorkName_ = indexWorkNameFor(dataWorkName_);
-    // A new file, like the data work file: never one that somebody else put there.
-    indexFile_ = SeamFile::open(indexWorkName_, SeamFile::Mode::CreateNew);
-    copySection(store, indexFile_, *indexLength, protectedStore);
-}
-
-// Copies length bytes between a store file and a work file. Protected sections are cut into
-// chunks of the clamped section length, each (un)scrambled on its own; plain ones are copied
-// by the kernel.
-void TQDB::copySection(SeamFile& from, SeamFile& to, std::int64_t length, bool scrambled)
-{
-    if (!scrambled) {
-        if (to.copyFrom(from, length) != length)
-            raiseNotValid(fileName_);
-        return;
-    }
-    const auto key = passwordKey(password_);
-    const auto chunk = format::copyBufferLength(length);
-    Bytes buffer(static_cast<std::size_t>(std::min(chunk, length)));
-    for (std::int64_t done = 0; done < length;) {
-        const auto size = static_cast<std::size_t>(std::min(chunk, length - done));
-        if (!from.readExact(buffer.data(), size))
-            raiseNotValid(fileName_);
-        scramble(std::span(buffer.data(), size), key);
-        to.write(buffer.data(), size);
-        done += static_cast<std::int64_t>(size);
-    }
-}
-
-void TQDB::readIndex()
-{
-    struct ReadEntry {
-        std::string key;
-        TIndex entry;
-    };
-
-    const auto indexSize = indexFile_.size();
-    indexFile_.seek(0);
-    TBFStream reader(std::move(indexFile_), TBFStream::kFileLength);
-
-    std::int32_t total = 0;
-    // Every entry takes at least a zero byte and three int32 values; a count the section
-    // cannot hold is a damaged file, found before any memory is spent on it.
-    const auto minimumEntry = std::int64_t(1 + format::kEntryFixedSize);
-    if (!reader.readInt32(total) || total < 0 || total > (indexSize - std::int64_t(format::kInt32Size)) / minimumEntry)
-        raiseNotValid(fileName_);
-
-    startProgress(total, TProgressOrigin::poOpening);
-    std::vector<ReadEntry> itemsRead;
-    TIndexList admins;
     try {
-        for (std::int32_t i = 1; i <= total; ++i) {
-            ReadEntry read;
-            std::int32_t flags = 0;
-            if (!reader.readKey(read.key) || !reader.readInt32(read.entry.Position)
-                || !reader.readInt32(read.entry.Length) || !reader.readInt32(flags))
+        auto file =
+            seam::createUniqueFile(seam::directoryPart(seam::absolutePath(targetName_)), format::kBuildTempPrefix);
+        const auto temporary = file.path();
+        try {
+            file.write(format::kEmptyStore.data(), format::kEmptyStore.size());
+            file.sync();
+            file.renameTo(targetName_);
+        } catch (...) {
+            file.close();
+            seam::removeFileQuietly(temporary);
+            throw;
+        }
+    } catch (const FileSystemError& error) {
+        raiseForName(error, fileName_);
+    }
+    seam::syncDirectoryOf(targetName_);
+}
+
+// Opens the store file for writing unless it is only to be read, or cannot be written where it
+// lies (its values then move to a work file at the first change; see prepareForWriting).
+void TQDB::openStoreFile()
+{
+    try {
+        const auto found = seam::status(targetName_);
+        // Reading a named pipe would wait for a writer for ever; only a regular file is a store.
+        if (found && !found->regular)
+            raiseNotValid(fileName_);
+        if (found && !found->ownerWritable)
+            readOnly_ = true;
+        storeWritable_ = !readOnly_;
+        if (storeWritable_) {
+            try {
+                storeFile_ = SeamFile::open(targetName_, SeamFile::Mode::ReadWrite);
+            } catch (const FileSystemError& error) {
+                if (!refusesWriting(error.error()))
+                    throw;
+                storeWritable_ = false;
+            }
+        }
+        if (!storeWritable_)
+            storeFile_ = SeamFile::open(targetName_, SeamFile::Mode::Read);
+        stamp_ = storeFile_.status();
+    } catch (const FileSystemError& error) {
+        raiseForName(error, fileName_);
+    }
+}
+
+Sha1Digest TQDB::checkPassword(const Sha1Digest& checkValue)
+{
+    if (password_.empty() && onDemandPassword)
+        onDemandPassword(*this, password_);
+    const auto key = passwordKey(password_);
+    if (passwordCheckValue(key) != checkValue)
+        throw EQDBInvalidPW();
+    return key;
+}
+
+// Copies the values from the store file into a new data work file in the temporary directory,
+// unscrambled, keeping their positions.
+void TQDB::moveValuesToWorkFile(std::int64_t length, const std::optional<Sha1Digest>& key)
+{
+    auto work = seam::createUniqueFile(seam::temporaryDirectory(), format::kDataWorkPrefix);
+    try {
+        storeFile_.seek(valueBase_);
+        if (!copySection(storeFile_, work, length, key))
+            raiseNotValid(fileName_);
+    } catch (...) {
+        const auto name = work.path();
+        work.close();
+        seam::removeFileQuietly(name);
+        throw;
+    }
+    dataWorkName_ = work.path();
+    dataWorkFile_ = std::move(work);
+    valueBase_ = 0;
+    firstUncommitted_ = 0; // the work file is this store's own: any value may be overwritten
+}
+
+void TQDB::dropWorkFile() noexcept
+{
+    // The name goes first; the file, possibly large, is then freed in the background.
+    seam::removeFileQuietly(dataWorkName_);
+    seam::closeInBackground(std::move(dataWorkFile_));
+    dataWorkName_.clear();
+}
+
+void TQDB::loadIndex(std::span<const std::uint8_t> section, std::int32_t dataLength)
+{
+    IndexSectionReader reader(section);
+    const auto total = reader.count();
+    if (!total)
+        raiseNotValid(fileName_);
+
+    // Items are appended as they come, in descending order, and the list is turned round once.
+    startProgress(*total, TProgressOrigin::poOpening);
+    TIndexList admins;
+    TIndexList items;
+    items.setSorted(false);
+    try {
+        items.reserve(*total);
+        for (std::int32_t i = 1; i <= *total; ++i) {
+            std::string_view key;
+            TIndex entry;
+            if (!reader.next(key, entry))
                 raiseNotValid(fileName_); // the section ends before its last entry
-            read.entry.Flags = static_cast<std::uint32_t>(flags);
-            if (read.entry.Flags & format::ifAdmin)
-                admins.add(read.key, read.entry);
-            else
-                itemsRead.push_back(std::move(read));
+            entry = withinData(entry, dataLength);
+            (entry.Flags & format::ifAdmin ? admins : items).add(key, entry);
             tickProgress(i);
         }
     } catch (const EQDBListError&) {
@@ -333,80 +317,92 @@ void TQDB::readIndex()
     } catch (const std::bad_alloc&) {
         throw EQDBIndexError(formatMessage(messages::kNoMemoryForIndex, fileName_));
     }
-    reader.close();
+    items.reverseOnce();
     admins_ = std::move(admins);
 
-    // The item order depends on the case rule, which an admin entry sets: settle it first.
-    bool caseSensitive = false;
+    // The item order depends on the case rule, which an admin entry sets.
     if (findAdmin(format::kCaseSensitiveKey) && admins_.object(adminIndex_).Length == 1) {
         Bytes flag;
         readStored(admins_.object(adminIndex_), flag);
-        caseSensitive = flag[0] == 1;
+        items.setCaseSensitive(flag[0] == 1);
     }
-
-    // Items come in descending order. A file written under another collation is put in this
-    // store's order, so that binary search finds every key; duplicate keys cannot be told
-    // apart, so such a file is refused.
-    std::reverse(itemsRead.begin(), itemsRead.end());
-    const auto order = [caseSensitive](const ReadEntry& a, const ReadEntry& b) {
-        return compareKeys(a.key, b.key, caseSensitive);
-    };
-    const auto less = [&order](const ReadEntry& a, const ReadEntry& b) { return order(a, b) < 0; };
-    if (!std::is_sorted(itemsRead.begin(), itemsRead.end(), less))
-        std::stable_sort(itemsRead.begin(), itemsRead.end(), less);
-    TIndexList items;
-    items.setCaseSensitive(caseSensitive);
-    items.setSorted(false);
-    for (std::size_t i = 0; i < itemsRead.size(); ++i) {
-        if (i > 0 && order(itemsRead[i - 1], itemsRead[i]) == 0) {
-            admins_.clear();
-            throw EQDBIndexError(formatMessage(messages::kNoMemoryForIndex, fileName_));
-        }
-        items.add(itemsRead[i].key, itemsRead[i].entry);
-    }
-    items.setSorted(true);
-
-    items_ = std::move(items);
+    items_ = inKeyOrder(std::move(items));
     adminIndex_ = 0;
     itemIndex_ = 0;
     modified_ = false;
+    uncommitted_ = false;
     endProgress();
     currentKey_ = items_.count() > 0 ? items_.key(0) : std::string();
-    holdIndexWorkFile();
 }
 
-void TQDB::holdIndexWorkFile() { indexFile_ = SeamFile::open(indexWorkName_, SeamFile::Mode::ReadWrite); }
+// The items read, in this store's key order. A file written under another collation is sorted,
+// so that binary search finds every key; duplicate keys cannot be told apart, so such a file is
+// refused.
+TIndexList TQDB::inKeyOrder(TIndexList items) const
+{
+    const auto order = [&items](std::string_view a, std::string_view b) {
+        return compareKeys(a, b, items.caseSensitive());
+    };
+    const auto refuse = [this] { throw EQDBIndexError(formatMessage(messages::kNoMemoryForIndex, fileName_)); };
+    bool sorted = true;
+    for (std::int32_t i = 1; i < items.count() && sorted; ++i) {
+        const int comparison = order(items.key(i - 1), items.key(i));
+        if (comparison == 0)
+            refuse();
+        sorted = comparison < 0;
+    }
+    if (sorted)
+        return items;
+
+    std::vector<std::int32_t> positions(static_cast<std::size_t>(items.count()));
+    std::iota(positions.begin(), positions.end(), 0);
+    std::stable_sort(positions.begin(), positions.end(),
+                     [&](std::int32_t a, std::int32_t b) { return order(items.key(a), items.key(b)) < 0; });
+    TIndexList result;
+    result.setCaseSensitive(items.caseSensitive());
+    result.setSorted(false);
+    result.reserve(items.count());
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        if (i > 0 && order(items.key(positions[i - 1]), items.key(positions[i])) == 0)
+            refuse();
+        result.add(items.key(positions[i]), items.object(positions[i]));
+    }
+    result.setSorted(true);
+    return result;
+}
 
 // ============================================================================================
-// Closing, saving, building the store file
+// Closing and saving
 
 void TQDB::close()
 {
     startProgress(count(), TProgressOrigin::poClosing);
-    if (!readOnly_ && saveOnClose_)
-        writeIndex();
+    if (!readOnly_ && saveOnClose_ && uncommitted_)
+        commit(false);
     else
         for (std::int32_t i = 0; i < count(); ++i)
             tickProgress(i);
-    if (!readOnly_)
-        buildStoreFile();
     endProgress();
     discardOpenState();
 }
 
-// Forgets the open store: lists, cache, work files (deleted), marks; the password is cleared.
+// Forgets the open store: lists, cache, files (the work file deleted), marks; the password is
+// cleared. Values appended since the last commit are cut off again.
 void TQDB::discardOpenState() noexcept
 {
+    dropUncommittedBytes();
     admins_.clear();
     items_.clear();
     cache_.clear();
-    // The names go first; the data work file, possibly large, is then freed in the background.
-    seam::removeFileQuietly(dataWorkName_);
-    seam::removeFileQuietly(indexWorkName_);
-    seam::closeInBackground(std::move(dataFile_));
-    indexFile_.close();
-    dataWorkName_.clear();
-    indexWorkName_.clear();
+    storeFile_.close();
+    dropWorkFile();
+    targetName_.clear();
+    storeWritable_ = false;
+    valueBase_ = 0;
+    committedSize_ = 0;
+    firstUncommitted_ = 0;
+    uncommitted_ = false;
+    stamp_.reset();
     itemIndex_ = 0;
     adminIndex_ = 0;
     currentKey_.clear();
@@ -418,35 +414,62 @@ void TQDB::discardOpenState() noexcept
     updateState();
 }
 
-// Writes the in-memory index to a new "QDT" file and moves it over the index work file; the
-// lists stay as they are, so a failure loses nothing.
-void TQDB::writeIndex()
+void TQDB::save()
 {
-    TTempBFStream writer(indexWorkName_);
-    writer.writeInt32(count() + adminCount());
-    const auto writeEntry = [&writer](const std::string& key, const TIndex& entry) {
-        writer.writeKey(key);
-        writer.writeInt32(entry.Position);
-        writer.writeInt32(entry.Length);
-        writer.writeInt32(static_cast<std::int32_t>(entry.Flags));
-    };
-    for (auto i = adminCount() - 1; i >= 0; --i)
-        writeEntry(admins_.key(i), admins_.object(i));
-    for (auto i = count() - 1, tick = 0; i >= 0; --i, ++tick) {
-        writeEntry(items_.key(i), items_.object(i));
-        tickProgress(tick);
-    }
-    writer.commit();
-    holdIndexWorkFile(); // the file just moved into place
+    requireActive();
+    if (readOnly_ || !modified_)
+        return;
+    startProgress(count(), TProgressOrigin::poSaving);
+    if (uncommitted_)
+        commit(false);
+    modified_ = false;
+    endProgress();
 }
 
-void TQDB::redirectIfChangedOnDisk()
+// Makes the store file hold the store as it is in memory: by appending the index and
+// committing it when the file allows, else by a rebuild.
+void TQDB::commit(bool packing)
 {
-    if (!stamp_)
+    const bool appendable = storeFileIsAsLeft() && !dataWorkFile_.isOpen() && password_.empty();
+    // The new data section reaches to the end of the file; its length is an int32.
+    if (packing || !appendable || dataEnd() >= kMaxSectionLength) {
+        rebuildStoreFile(packing ? 1 : 0);
         return;
-    const auto now = seam::status(fileName_);
-    if (!now || now->sameVersionAs(*stamp_))
-        return; // unchanged, or gone: nobody else's file is there to keep
+    }
+    if (deadSpaceExceedsLiveData()) {
+        try {
+            rebuildStoreFile(0);
+            return;
+        } catch (const FileSystemError&) {
+            // Reclaiming can wait for a later save; appending needs far less room.
+        }
+    }
+    appendIndexAndCommit();
+}
+
+// Whether the store file is still the file this store holds, as this store left it. When
+// another program replaced or changed it, the user decides (beforeOverWrite) whether it is
+// overwritten, else the store goes to a new name beside it; either way a new file is written.
+bool TQDB::storeFileIsAsLeft()
+{
+    const auto now = seam::status(targetName_);
+    if (!now)
+        return false; // gone: nothing there to keep, the store goes back under its name
+    const auto held = storeFile_.status();
+    const bool sameFile = now->device == held.device && now->inode == held.inode;
+    if (sameFile && (!stamp_ || held.sameVersionAs(*stamp_)))
+        return true;
+    if (sameFile && !dataWorkFile_.isOpen()) {
+        // Rewritten in place under this store, whose values lie in that very file: they can no
+        // longer be trusted, so nothing is written anywhere.
+        throw EQDBFileError(formatMessage(messages::kFileInUse, fileName_));
+    }
+    redirectUnlessOverwriteAllowed();
+    return false;
+}
+
+void TQDB::redirectUnlessOverwriteAllowed()
+{
     bool ok = false;
     if (beforeOverWrite)
         beforeOverWrite(*this, ok);
@@ -457,87 +480,245 @@ void TQDB::redirectIfChangedOnDisk()
         name = seam::directoryPart(name) + "1." + seam::namePart(name);
     while (seam::exists(name));
     fileName_ = name;
-    stamp_.reset(); // nobody else's file is there to protect, also when this build is retried
+    targetName_ = name;
 }
 
-// Builds the new store file beside the old one and renames it over, so that the old file stays
-// whole until the new one is complete and synced; on any failure the new file is removed and
-// the old one is left as it was.
-void TQDB::buildStoreFile()
+bool TQDB::deadSpaceExceedsLiveData()
 {
-    redirectIfChangedOnDisk();
-    const bool protect = !password_.empty();
-    auto build = seam::createUniqueFile(seam::directoryPart(seam::absolutePath(fileName_)), format::kBuildTempPrefix);
-    const auto buildName = build.path();
+    std::int64_t live = 0;
+    for (const auto* list : {&admins_, &items_})
+        for (const auto& entry : *list)
+            if (entry.object.Position != kOutsideData)
+                live += entry.object.Length;
+    return dataEnd() - live > live;
+}
+
+// The index goes after everything in the file and is synced; only then the data length is
+// overwritten to take it in, and synced. Until that write the file reads as before, and after
+// it as the new store; a failure before it cuts the index off again.
+void TQDB::appendIndexAndCommit()
+{
+    const auto end = storeFile_.size();
+    auto dataLength = end - valueBase_;
+    const bool pad = dataLength == kAmbiguousDataLength;
+    const auto index = indexSection(nullptr, true);
     try {
-        writeMarker(build, format::kFileSignature);
-        if (protect) {
-            writeMarker(build, format::kPasswordSignature);
-            const auto check = passwordCheckValue(passwordKey(password_));
-            build.write(check.data(), check.size());
+        storeFile_.seek(end);
+        if (pad) {
+            const std::uint8_t deadByte = 0;
+            storeFile_.write(&deadByte, 1);
+            ++dataLength;
         }
+        appendIndexSection(storeFile_, index);
+        storeFile_.sync();
+    } catch (...) {
+        try {
+            storeFile_.truncate(end);
+        } catch (...) {
+            // the bytes stay behind the index section, where every reader ignores them
+        }
+        refreshStamp();
+        throw;
+    }
+    // From the commit write on, a reader may see the new store: nothing before it may be
+    // overwritten in place any more, nor cut off when the store closes.
+    committedSize_ = end + (pad ? 1 : 0) + std::int64_t(format::kMarkerSize + format::kInt32Size + index.size());
+    firstUncommitted_ = committedSize_ - valueBase_;
+    try {
+        writeDataLength(storeFile_, static_cast<std::int32_t>(dataLength));
+        storeFile_.sync();
+    } catch (...) {
+        refreshStamp();
+        throw;
+    }
+    refreshStamp();
+    uncommitted_ = false;
+}
 
-        const auto dataLength = dataEnd();
-        if (dataLength > std::numeric_limits<std::int32_t>::max())
-            throw EQDBFileError(formatMessage(messages::kUnableToExtend, fileName_));
-        // A plain store of exactly this length would read as a protected one: one byte of dead
-        // space at the end of the data section keeps it unambiguous.
-        const bool pad = !protect && dataLength == kAmbiguousDataLength;
-        writeInt32(build, static_cast<std::int32_t>(dataLength + (pad ? 1 : 0)));
-        dataFile_.seek(0);
-        copySection(dataFile_, build, dataLength, protect);
-        if (pad)
-            build.write("", 1);
+// Writes the store anew in a file beside the store file's target: live values end to end,
+// admin entries first, each list in key order; the file is synced and renamed over the target.
+// A failure before the rename leaves everything as it was.
+void TQDB::rebuildStoreFile(std::int64_t firstTick)
+{
+    std::optional<Sha1Digest> key;
+    if (!password_.empty())
+        key = passwordKey(password_);
 
-        writeMarker(build, format::kIndexSignature);
-        const auto indexLength = indexFile_.size();
-        writeInt32(build, static_cast<std::int32_t>(indexLength));
-        indexFile_.seek(0);
-        copySection(indexFile_, build, indexLength, protect);
+    Relocation relocation;
+    const auto place = [&relocation](const TIndexList& list, std::vector<std::int32_t>& positions) {
+        positions.reserve(static_cast<std::size_t>(list.count()));
+        for (const auto& entry : list) {
+            const bool live = entry.object.Position != kOutsideData;
+            positions.push_back(live ? static_cast<std::int32_t>(relocation.dataLength) : kOutsideData);
+            if (live)
+                relocation.dataLength += entry.object.Length;
+        }
+    };
+    place(admins_, relocation.admins);
+    place(items_, relocation.items);
+    // One byte more than the values may be needed (StoreFileWriter).
+    if (relocation.dataLength + 1 > kMaxSectionLength)
+        throw EQDBFileError(formatMessage(messages::kUnableToExtend, fileName_));
 
-        if (const auto previous = seam::status(fileName_))
+    auto build = seam::createUniqueFile(seam::directoryPart(seam::absolutePath(targetName_)), format::kBuildTempPrefix);
+    const auto buildName = build.path();
+    SeamFile workCopy;
+    FileStatus built;
+    try {
+        if (key)
+            workCopy = seam::createUniqueFile(seam::temporaryDirectory(), format::kDataWorkPrefix);
+        StoreFileWriter writer(build, key, static_cast<std::int32_t>(relocation.dataLength), &workCopy);
+        copyLiveValues(writer, firstTick);
+        writer.finish(indexSection(&relocation, false));
+        if (const auto previous = seam::status(targetName_))
             build.setMode(previous->mode);
         build.sync();
-        build.close();
-        // Held open across the move, the replaced file is freed in the background afterwards.
-        SeamFile replaced;
-        try {
-            replaced = SeamFile::open(fileName_, SeamFile::Mode::Read);
-        } catch (const FileSystemError&) {
-        }
-        seam::moveFileOver(buildName, fileName_);
-        seam::closeInBackground(std::move(replaced));
+        built = build.status();
+        build.renameTo(targetName_);
     } catch (...) {
         build.close();
         seam::removeFileQuietly(buildName);
+        if (workCopy.isOpen()) {
+            const auto workName = workCopy.path();
+            workCopy.close();
+            seam::removeFileQuietly(workName);
+        }
         throw;
     }
-    seam::syncDirectoryOf(fileName_);
-    stamp_ = seam::status(fileName_);
+    seam::syncDirectoryOf(targetName_);
+
+    // The new file is held from here on; the old one, no longer named, is freed in the
+    // background.
+    seam::closeInBackground(std::move(storeFile_));
+    storeFile_ = std::move(build);
+    storeWritable_ = true;
+    dropWorkFile();
+    for (std::int32_t i = 0; i < adminCount(); ++i)
+        admins_.object(i).Position = relocation.admins[static_cast<std::size_t>(i)];
+    for (std::int32_t i = 0; i < count(); ++i)
+        items_.object(i).Position = relocation.items[static_cast<std::size_t>(i)];
+    committedSize_ = built.size;
+    if (key) {
+        dataWorkFile_ = std::move(workCopy);
+        dataWorkName_ = dataWorkFile_.path();
+        valueBase_ = 0;
+        firstUncommitted_ = 0;
+    } else {
+        valueBase_ = std::int64_t(format::kDataLengthOffsetPlain + format::kInt32Size);
+        firstUncommitted_ = committedSize_ - valueBase_;
+    }
+    stamp_ = built;
+    uncommitted_ = false;
 }
 
-void TQDB::save()
+// Copies the live values in the rebuild's order; values that lie end to end in the old file
+// go over in one run.
+void TQDB::copyLiveValues(StoreFileWriter& writer, std::int64_t firstTick)
 {
-    requireActive();
-    if (readOnly_ || !modified_)
+    const auto end = dataEnd();
+    std::int64_t runStart = 0;
+    std::int64_t runEnd = 0;
+    const auto flush = [&] {
+        if (runEnd > runStart && !writer.appendData(valueFile(), valueBase_ + runStart, runEnd - runStart))
+            raiseIndexNotValid(fileName_);
+    };
+    const auto take = [&](const TIndex& entry) {
+        if (entry.Position == kOutsideData || entry.Length == 0)
+            return;
+        if (entry.Position < 0 || entry.Length < 0 || std::int64_t(entry.Position) + entry.Length > end)
+            raiseIndexNotValid(fileName_);
+        if (entry.Position != runEnd) {
+            flush();
+            runStart = entry.Position;
+            runEnd = entry.Position;
+        }
+        runEnd += entry.Length;
+    };
+    for (const auto& entry : admins_)
+        take(entry.object);
+    std::int64_t tick = firstTick;
+    for (const auto& entry : items_) {
+        take(entry.object);
+        tickProgress(tick++);
+    }
+    flush();
+}
+
+// The index section: admin entries, then items, each from the highest key down; Positions from
+// the relocation when one is given.
+TQDB::Bytes TQDB::indexSection(const Relocation* relocation, bool tick)
+{
+    Bytes section;
+    section.reserve(std::size_t(count() + adminCount()) * 24 + format::kInt32Size);
+    appendIndexCount(section, count() + adminCount());
+    const auto entry = [relocation](const TIndexList& list, const std::vector<std::int32_t>* moved, std::int32_t i) {
+        TIndex result = list.object(i);
+        if (relocation)
+            result.Position = (*moved)[static_cast<std::size_t>(i)];
+        return result;
+    };
+    for (auto i = adminCount() - 1; i >= 0; --i)
+        appendIndexEntry(section, admins_.key(i), entry(admins_, relocation ? &relocation->admins : nullptr, i));
+    for (auto i = count() - 1, done = 0; i >= 0; --i, ++done) {
+        appendIndexEntry(section, items_.key(i), entry(items_, relocation ? &relocation->items : nullptr, i));
+        if (tick)
+            tickProgress(done);
+    }
+    return section;
+}
+
+// Cuts off the values appended since the last commit, so that a store closed without saving
+// leaves its file exactly as it found it; never when someone else changed the file meanwhile.
+void TQDB::dropUncommittedBytes() noexcept
+{
+    if (!active_ || !storeWritable_ || dataWorkFile_.isOpen() || !stamp_)
         return;
-    startProgress(count(), TProgressOrigin::poSaving);
-    writeIndex();
-    modified_ = false;
-    endProgress();
+    try {
+        const auto held = storeFile_.status();
+        if (held.size > committedSize_ && held.sameVersionAs(*stamp_))
+            storeFile_.truncate(committedSize_);
+    } catch (...) {
+        // the bytes stay behind the index section, where every reader ignores them
+    }
+}
+
+// The store file as this store's own writes left it; unknown when that cannot be told.
+void TQDB::refreshStamp() noexcept
+{
+    try {
+        stamp_ = storeFile_.status();
+    } catch (...) {
+        stamp_.reset();
+    }
+}
+
+void TQDB::noteChange()
+{
+    modified_ = true;
+    uncommitted_ = true;
 }
 
 // ============================================================================================
-// Values in the data work file
+// Values
 
-std::int64_t TQDB::dataEnd() { return dataFile_.size(); }
+SeamFile& TQDB::valueFile() { return dataWorkFile_.isOpen() ? dataWorkFile_ : storeFile_; }
 
-// The Position for a value of the given length appended at the end of the data work file.
-// Positions are int32: a data section that would pass 2 GiB cannot take the value.
+std::int64_t TQDB::dataEnd() { return valueFile().size() - valueBase_; }
+
+// A store file that cannot be written where it lies (read only on disk, opened for reading)
+// hands its values to a work file before the first change; the next commit rebuilds it.
+void TQDB::prepareForWriting()
+{
+    if (!storeWritable_ && !dataWorkFile_.isOpen())
+        moveValuesToWorkFile(storeFile_.size() - valueBase_, std::nullopt);
+}
+
+// The Position for a value of the given length appended after all others. Positions are
+// int32: a data section that would pass 2 GiB cannot take the value.
 std::int32_t TQDB::appendPosition(std::int64_t length, bool asIndexError)
 {
     const auto end = dataEnd();
-    if (end + length > std::numeric_limits<std::int32_t>::max()) {
+    if (end + length > kMaxSectionLength) {
         const auto message = formatMessage(messages::kUnableToExtend, fileName_);
         if (asIndexError)
             throw EQDBIndexError(message);
@@ -546,26 +727,38 @@ std::int32_t TQDB::appendPosition(std::int64_t length, bool asIndexError)
     return static_cast<std::int32_t>(end);
 }
 
+// A value may be written over in place when the new one is not longer and no commit refers to
+// the old bytes: those must read as they are until the next commit.
+bool TQDB::mayOverwrite(const TIndex& entry, std::int64_t length)
+{
+    return length <= entry.Length && entry.Position >= firstUncommitted_ && liesWithinData(entry);
+}
+
 void TQDB::writeAt(std::int64_t position, ByteView bytes)
 {
-    const auto end = dataEnd();
+    auto& file = valueFile();
+    const auto end = file.size();
     try {
-        dataFile_.seek(position);
-        dataFile_.write(bytes.data(), bytes.size());
+        file.seek(valueBase_ + position);
+        file.write(bytes.data(), bytes.size());
     } catch (...) {
-        // An append that failed half-way leaves no partial value behind (it would be dead
-        // space anyway); the index is not touched until the write succeeded.
-        if (position >= end) {
+        // An append that failed half-way leaves no partial value behind; the index is not
+        // touched until the write succeeded.
+        if (valueBase_ + position >= end) {
             try {
-                dataFile_.truncate(end);
+                file.truncate(end);
             } catch (...) {
             }
         }
+        if (&file == &storeFile_)
+            refreshStamp();
         throw;
     }
+    if (&file == &storeFile_)
+        refreshStamp();
 }
 
-// Whether an entry's value lies within the data work file; one that does not is a damaged index.
+// Whether an entry's value lies within the values; one that does not is a damaged index.
 bool TQDB::liesWithinData(const TIndex& entry)
 {
     return entry.Position >= 0 && entry.Length >= 0 && std::int64_t(entry.Position) + entry.Length <= dataEnd();
@@ -578,8 +771,9 @@ void TQDB::readStored(const TIndex& entry, Bytes& stored)
         raiseIndexNotValid(fileName_);
     try {
         stored.resize(static_cast<std::size_t>(entry.Length));
-        dataFile_.seek(entry.Position);
-        if (!dataFile_.readExact(stored.data(), stored.size()))
+        auto& file = valueFile();
+        file.seek(valueBase_ + entry.Position);
+        if (!file.readExact(stored.data(), stored.size()))
             raiseIndexNotValid(fileName_);
     } catch (const EQDBIndexError&) {
         throw;
@@ -691,6 +885,7 @@ void TQDB::addItem(ByteView content, std::string_view key)
     // The value is written before its key enters the index, so that no failure (compression,
     // a full disk) can leave a key pointing at bytes that were never written.
     const Bytes stored = storedForm(content);
+    prepareForWriting();
     TIndex entry;
     entry.Position = appendPosition(std::int64_t(stored.size()), false);
     entry.Length = static_cast<std::int32_t>(stored.size());
@@ -703,7 +898,7 @@ void TQDB::addItem(ByteView content, std::string_view key)
     }
     currentKey_ = std::string(key);
     cache_.offer(content, key);
-    modified_ = true;
+    noteChange();
     updateState();
     raise(onAdded);
     raise(onNavigate);
@@ -748,10 +943,9 @@ void TQDB::changeItem(ByteView content)
     cache_.remove(key);
 
     const Bytes stored = storedForm(content);
+    prepareForWriting();
     TIndex entry = items_.object(itemIndex_);
-    // An entry reaching outside the data (a damaged index) is not written over in place: the
-    // write would land before the data or far beyond its end.
-    if (std::int64_t(stored.size()) > entry.Length || !liesWithinData(entry))
+    if (!mayOverwrite(entry, std::int64_t(stored.size())))
         entry.Position = appendPosition(std::int64_t(stored.size()), false);
     writeAt(entry.Position, stored);
     entry.Length = static_cast<std::int32_t>(stored.size());
@@ -759,7 +953,7 @@ void TQDB::changeItem(ByteView content)
     items_.object(itemIndex_) = entry;
 
     cache_.offer(content, key);
-    modified_ = true;
+    noteChange();
     raise(onChanged);
 }
 
@@ -772,7 +966,7 @@ void TQDB::deleteItem()
     inserting_ = editing_ = false;
     cache_.remove(items_.key(itemIndex_));
     items_.remove(itemIndex_);
-    modified_ = true;
+    noteChange();
     if (itemIndex_ == 0) {
         currentKey_.clear();
     } else {
@@ -935,6 +1129,7 @@ void TQDB::addAdmin(ByteView content, std::string_view key)
     std::int32_t position = 0;
     if (admins_.find(key, position))
         throw EQDBIndexError(messages::kDuplicateKeys);
+    prepareForWriting();
     TIndex entry;
     entry.Position = appendPosition(std::int64_t(content.size()), true);
     entry.Length = static_cast<std::int32_t>(content.size());
@@ -949,7 +1144,7 @@ void TQDB::addAdmin(ByteView content, std::string_view key)
     } catch (const EQDBListError&) {
         throw EQDBIndexError(messages::kDuplicateKeys);
     }
-    modified_ = true;
+    noteChange();
 }
 
 void TQDB::changeAdmin(ByteView content)
@@ -961,8 +1156,9 @@ void TQDB::changeAdmin(ByteView content)
     }
     if (refuseIfReadOnly())
         return;
+    prepareForWriting();
     TIndex entry = admins_.object(adminIndex_);
-    if (std::int64_t(content.size()) > entry.Length || !liesWithinData(entry))
+    if (!mayOverwrite(entry, std::int64_t(content.size())))
         entry.Position = appendPosition(std::int64_t(content.size()), false);
     try {
         writeAt(entry.Position, content);
@@ -971,7 +1167,7 @@ void TQDB::changeAdmin(ByteView content)
     }
     entry.Length = static_cast<std::int32_t>(content.size());
     admins_.object(adminIndex_) = entry;
-    modified_ = true;
+    noteChange();
 }
 
 bool TQDB::getAdminBoolean(std::string_view key)
@@ -1015,53 +1211,8 @@ void TQDB::pack()
     if (refuseIfReadOnly())
         return;
     const auto remembered = itemIndex_;
-    SeamFile packed;
-    try {
-        packed = seam::createUniqueFile(seam::temporaryDirectory(), format::kDataWorkPrefix);
-    } catch (const FileSystemError&) {
-        throw EQDBIndexError(messages::kNoTemporaryFile);
-    }
-    const auto packedName = packed.path();
-
-    // New positions are applied only once the packed file has replaced the data work file, so
-    // a failure half-way leaves the store exactly as it was.
-    std::vector<std::int32_t> adminPositions;
-    std::vector<std::int32_t> itemPositions;
-    try {
-        startProgress(count(), TProgressOrigin::poPacking);
-        std::int64_t end = 0;
-        Bytes value;
-        const auto append = [&](const TIndex& entry) {
-            readStored(entry, value);
-            packed.write(value.data(), value.size());
-            const auto position = static_cast<std::int32_t>(end);
-            end += entry.Length;
-            return position;
-        };
-        for (std::int32_t i = 0; i < adminCount(); ++i)
-            adminPositions.push_back(append(admins_.object(i)));
-        for (std::int32_t i = 0; i < count(); ++i) {
-            itemPositions.push_back(append(items_.object(i)));
-            tickProgress(i + 1);
-        }
-        packed.close();
-        dataFile_.close();
-        seam::moveFileOver(packedName, dataWorkName_);
-    } catch (...) {
-        packed.close();
-        seam::removeFileQuietly(packedName);
-        if (!dataFile_.isOpen())
-            dataFile_ = SeamFile::open(dataWorkName_, SeamFile::Mode::ReadWrite);
-        throw;
-    }
-    dataFile_ = SeamFile::open(dataWorkName_, SeamFile::Mode::ReadWrite);
-    for (std::int32_t i = 0; i < adminCount(); ++i)
-        admins_.object(i).Position = adminPositions[static_cast<std::size_t>(i)];
-    for (std::int32_t i = 0; i < count(); ++i)
-        items_.object(i).Position = itemPositions[static_cast<std::size_t>(i)];
-    // The index work file must follow the new positions at once: a close without saving
-    // rebuilds the store from it.
-    writeIndex();
+    startProgress(count(), TProgressOrigin::poPacking);
+    commit(true);
     if (remembered > 0)
         goToItem(remembered);
     endProgress();

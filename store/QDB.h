@@ -12,13 +12,18 @@
 // (OnNavigate: onNavigate, BeforeOverWrite: beforeOverWrite). Item contents are byte vectors.
 //
 // Life cycle: assigning a non-empty file name opens the store (creating an empty store file
-// when none exists) by splitting the file into two work files in the temporary directory,
-// a data work file and an index work file, both held locked while the store is open. Every
-// change goes to those files and to the in-memory index; assigning an empty name closes the
-// store and rebuilds the store file from the work files (unless read-only), in a new file
-// beside it that is synced and renamed over it, so the store file is always either the old or
-// the new one. A close that fails (a full disk) leaves the old store file as it was and the
-// store open, with all its changes, so that closing can be tried again.
+// when none exists): its index is read into memory and the store file is held while the store
+// is open (shared with other readers when it is only read). Values are read from the store
+// file itself; changed values are appended after its end, so that until a save the file reads
+// exactly as before. Saving (and closing with changes) appends the new index after them, makes
+// it durable, and only then overwrites the data length at its fixed offset: the one write that
+// switches a reader from the old store to the new one. When the dead space would exceed the
+// live data, and on pack, the store file is rebuilt instead, in a new file beside it that is
+// synced and renamed over it. A protected store keeps its values unscrambled in a data work
+// file in the temporary directory and is always rebuilt. Opening and closing without a change
+// writes nothing. A save that fails (a full disk) leaves the store file reading as before and
+// the store open with all its changes, so that saving or closing can be tried again. A store
+// name may be a symbolic link: the file it leads to is read, written and replaced.
 //
 // Errors are the exceptions of QDBErrors.h. The three refusals (read-only, empty, out of range)
 // call warnReadOnly / warnNoData / warnOutOfBounds instead of raising when those are set; the
@@ -38,6 +43,8 @@
 #include <vector>
 
 namespace glimmora::store {
+
+class StoreFileWriter;
 
 enum class TProgressOrigin { poOpening = 0, poClosing = 1, poSaving = 2, poPacking = 3 };
 
@@ -149,9 +156,9 @@ public:
     void setAdminInteger(std::string_view key, std::int32_t value);
 
     // --- Maintenance ----------------------------------------------------------------------
-    // Writes the in-memory index to the index work file when modified.
+    // When modified, makes the store file hold every change (see the life cycle above).
     void save();
-    // Rewrites the data work file without dead space: admin entries, then items, in key order.
+    // Rebuilds the store file without dead space: admin entries, then items, each in key order.
     void pack();
 
     // --- Read access to the index (for tools that list a store) ----------------------------
@@ -161,30 +168,46 @@ public:
     const std::string& itemKey(std::int32_t position) const { return items_.key(position); }
     const TIndex& itemEntry(std::int32_t position) const { return items_.object(position); }
     bool caseSensitive() const { return items_.caseSensitive(); }
-    // Names of the work files while the store is open (empty otherwise).
+    // Name of the data work file while the store keeps one (empty otherwise).
     const std::string& dataWorkFileName() const { return dataWorkName_; }
-    const std::string& indexWorkFileName() const { return indexWorkName_; }
     // The name that assigning `name` would open: expanded when so set, ".QDB" added when it
     // has no extension.
     std::string normalisedName(const std::string& name) const;
 
 private:
+    struct Relocation;
+
     // Opening and closing.
     void open();
     void close();
     void discardOpenState() noexcept;
     void createEmptyStoreFile();
-    void splitStoreFile();
-    void readIndex();
-    void writeIndex();
-    void buildStoreFile();
-    void redirectIfChangedOnDisk();
-    void copySection(SeamFile& from, SeamFile& to, std::int64_t length, bool scrambled);
-    void holdIndexWorkFile();
+    void openStoreFile();
+    Sha1Digest checkPassword(const Sha1Digest& checkValue);
+    void loadIndex(std::span<const std::uint8_t> section, std::int32_t dataLength);
+    TIndexList inKeyOrder(TIndexList items) const;
+    void moveValuesToWorkFile(std::int64_t length, const std::optional<Sha1Digest>& key);
+    void dropWorkFile() noexcept;
 
-    // Values in the data work file.
+    // Writing the store file.
+    void commit(bool packing);
+    bool storeFileIsAsLeft();
+    void redirectUnlessOverwriteAllowed();
+    bool deadSpaceExceedsLiveData();
+    void appendIndexAndCommit();
+    void rebuildStoreFile(std::int64_t firstTick);
+    void copyLiveValues(StoreFileWriter& writer, std::int64_t firstTick);
+    Bytes indexSection(const Relocation* relocation, bool tick);
+    void dropUncommittedBytes() noexcept;
+    void refreshStamp() noexcept;
+    void noteChange();
+
+    // Values.
+    SeamFile& valueFile();
     std::int64_t dataEnd();
+    void prepareForWriting();
     std::int32_t appendPosition(std::int64_t length, bool asIndexError);
+    bool mayOverwrite(const TIndex& entry, std::int64_t length);
     void writeAt(std::int64_t position, ByteView bytes);
     bool liesWithinData(const TIndex& entry);
     void readStored(const TIndex& entry, Bytes& stored);
@@ -224,7 +247,7 @@ private:
     std::int32_t adminIndex_ = 0;
     bool inserting_ = false;
     bool editing_ = false;
-    std::optional<FileStatus> stamp_; // the store file as it was when opened or last built
+    std::optional<FileStatus> stamp_; // the store file as this store last left it (unknown: nothing)
     TIndexList items_;
     std::int32_t itemIndex_ = 0;
     std::string currentKey_;
@@ -234,10 +257,15 @@ private:
     TProgressOrigin progressOrigin_ = TProgressOrigin::poOpening;
     std::int64_t progressStep_ = 1;
 
-    std::string dataWorkName_;
-    SeamFile dataFile_;
-    std::string indexWorkName_;
-    SeamFile indexFile_;
+    std::string targetName_;     // the file fileName_ leads to (symbolic links followed)
+    SeamFile storeFile_;         // held while open
+    bool storeWritable_ = false; // storeFile_ is open for writing
+    std::string dataWorkName_;   // the values, when they cannot stay in the store file
+    SeamFile dataWorkFile_;
+    std::int64_t valueBase_ = 0;        // offset of Position 0 in the file holding the values
+    std::int64_t committedSize_ = 0;    // the store file's length as the open or the last commit left it
+    std::int64_t firstUncommitted_ = 0; // Positions from here on hold bytes no commit refers to
+    bool uncommitted_ = false;          // changes the store file does not hold yet
 };
 
 // Deletes stale work files of the store left in the temporary directory by a crash (those

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/NewWindow.h"
 #include "import/Load.h"
 
 // Qt
@@ -9,22 +10,28 @@
 
 namespace glimmora::test {
 
-// Cancels every Load dialog that opens while the object lives, as a user who does not want to
-// import yet would, and remembers where the dialogs appeared.
+// Cancels every Load dialog and category chooser that opens while the object lives, as a user
+// who does not want to import or browse yet would, and remembers where the Load dialogs
+// appeared and how many choosers asked.
 class LoadDialogCloser {
 public:
     LoadDialogCloser()
     {
         QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* dialog = qobject_cast<TLoadform*>(QApplication::activeModalWidget())) {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<TLoadform*>(modal)) {
                 positions.append(dialog->pos());
                 dialog->reject();
+            } else if (auto* chooser = qobject_cast<TNewWindowForm*>(modal)) {
+                ++choosers;
+                chooser->reject();
             }
         });
         timer_.start(10);
     }
 
     QList<QPoint> positions;
+    int choosers = 0;
 
 private:
     QTimer timer_;

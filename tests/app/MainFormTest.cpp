@@ -3,14 +3,21 @@
 #include "app/Splash.h"
 #include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
+#include "printing/PrintedScrapbook.h"
 
 // Qt
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QMenu>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace glimmora {
 namespace {
@@ -91,10 +98,33 @@ TEST(MainForm, DesignSlideshowFollowsItsSpeedButton)
 TEST(MainForm, F1OpensTheMainWindowsHelpTopic)
 {
     TMainForm form;
-    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-    QCoreApplication::sendEvent(&form, &f1);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_F1);
     EXPECT_EQ(HelpWindow::currentTopic(), 100);
     HelpWindow::quit();
+}
+
+TEST(MainForm, PrintTheScrapbookAndItsSpeedButtonOpenThePrintingWindow)
+{
+    TMainForm form;
+    EXPECT_TRUE(form.PrinttheScrapbook1->isEnabled());
+    EXPECT_TRUE(form.sbPrint->isEnabled());
+    QStringList opened;
+    // Polls until the printing window is up, notes its list and closes it.
+    std::function<void()> closePrintingWindow = [&] {
+        auto* printing = qobject_cast<TQRListForm*>(QApplication::activeModalWidget());
+        if (!printing) {
+            QTimer::singleShot(10, closePrintingWindow);
+            return;
+        }
+        opened.append(printing->CategoryListBox->item(0)->text());
+        printing->BitBtn3->click();
+    };
+    QTimer::singleShot(0, closePrintingWindow);
+    form.sbPrint->click();
+    EXPECT_EQ(opened, QStringList{"(unassigned)"});
 }
 
 } // namespace

@@ -11,8 +11,6 @@
 
 // Qt
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDir>
 #include <QToolButton>
@@ -56,15 +54,6 @@ protected:
         overrideProgramDirectory(QString());
     }
 
-    static void postToMainWindow(unsigned message)
-    {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(QStringLiteral("Glimmora.MainWindow"), QStringLiteral("/MainWindow"),
-                                           QStringLiteral("Glimmora.MainWindow"), QStringLiteral("PostMessage"));
-        call << message;
-        QDBusConnection::sessionBus().asyncCall(call);
-    }
-
     QStringList calls() const { return test::standInCalls(log_); }
     int shown(const QString& text) const { return int(messages_.texts().count(text)); }
 
@@ -93,7 +82,7 @@ TEST_F(FirstStartWithIntroduction, YesRunsTheShowMinimisesAndTheShowsEndRestores
     EXPECT_TRUE(form.isMinimized());
     EXPECT_EQ(shown(kHint), 0);
 
-    postToMainWindow(1025);
+    test::postThroughStandIn(1025); // the companion's message: nobody else's is listened to
     ASSERT_TRUE(test::waitUntil([&] { return !form.isMinimized(); }));
     EXPECT_EQ(shown(kHint), 1);
     EXPECT_TRUE(form.sbDesignSlideshow->isEnabled());

@@ -67,6 +67,7 @@ TEST_F(StartUp, FirstStartCreatesTheDataDirectoryRecordsTheRunAndAsksForImages)
     EXPECT_TRUE(HelpWindow::topicsShown().mid(topicsBefore).contains(106));
     EXPECT_EQ(HelpWindow::currentTopic(), -1) << "the help window closes when the import ends";
     EXPECT_EQ(loadDialogs_.positions, QList<QPoint>({QPoint(0, 0)})) << "the Load dialog opens at the top left";
+    EXPECT_EQ(loadDialogs_.choosers, 1) << "start-up ends by asking for a category to look at";
 }
 
 TEST_F(StartUp, SecondStartWithAnEmptyScrapbookAsksForImagesAgain)

@@ -50,6 +50,7 @@ public:
     void fillImages(const QList<TImageElement*>& records) override;
     void endAttach(bool acceptsDrops) override { acceptsDroppedFiles = acceptsDrops; }
     void setCaption(const QString& text) override { caption = text; }
+    void showCategoryName(const QString& name) override { boxName = name; }
     void setStatusText(const QString& text) override { statusText = text; }
     void addImageItem(TImageElement* record) override { items.append(record); }
     void removeImageItem(std::int32_t seqNo) override;
@@ -62,6 +63,7 @@ public:
     TCategory* category = nullptr;
     QList<TImageElement*> items;
     QString caption;
+    QString boxName;
     QString statusText;
     bool acceptsDroppedFiles = false;
     int attachSteps = 0;

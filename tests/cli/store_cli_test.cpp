@@ -156,5 +156,34 @@ TEST(CliStore, NameWithoutExtensionNeverMakesAnEmptyStore)
     EXPECT_EQ(run.output.substr(0, run.output.find('\n')), "count: 2");
 }
 
+// The copy lies where the store looks for DST: a name without an extension gets the store's,
+// and a link is written through to its target and stays a link.
+TEST(CliStore, CopyIsNamedAsTheStoreNamesItAndFollowsALink)
+{
+    ScratchDir dir;
+    ScratchDir elsewhere;
+    const auto source = dir / "source.idb";
+    writeSource(source.string());
+
+    const auto run = runCli("store-copy " + quoted(source) + " " + quoted(dir / "copy"));
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(run.output, "copied 2 items and 1 admin entries to " + (dir / "copy.QDB").string() + "\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "copy"));
+    const auto dumped = runCli("store-dump " + quoted(dir / "copy"));
+    ASSERT_EQ(dumped.status, 0);
+    EXPECT_EQ(dumped.output.substr(0, dumped.output.find('\n')), "count: 2");
+
+    const auto link = dir / "linked.idb";
+    const auto target = elsewhere / "target.idb";
+    writeFile(target, "to be replaced");
+    std::filesystem::create_symlink(target, link);
+    ASSERT_EQ(runCli("store-copy " + quoted(source) + " " + quoted(link)).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(jsonOf(runCli("store-dump " + quoted(target) + " --json"))["count"].toInt(), 2);
+    for (const auto& folder : {dir.path(), elsewhere.path()})
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            EXPECT_EQ(entry.path().string().find(".copy-"), std::string::npos) << entry.path();
+}
+
 } // namespace
 } // namespace glimmora::test

@@ -271,11 +271,10 @@ TEST_F(AddingStep, AFullDiskStopsTheRunAndNothingIsSavedAfterTheStore)
         };
         std::unique_ptr<TAddingStep> step;
         {
-            // The work files of the store fill up.
-            const fs::path workDirectory = fs::canonical(store::TQDB::temporaryDirectory());
+            // The disk under the store file fills up: a value can no longer be appended to it.
             store::ScopedFaultHook hook([&](store::FileOperation operation, const std::string& path) {
-                const bool workFile = fs::weakly_canonical(fs::path(path).parent_path()) == workDirectory;
-                return diskFull && workFile && operation == store::FileOperation::Write ? ENOSPC : 0;
+                const bool storeFile = fs::path(path).extension() == ".idb";
+                return diskFull && storeFile && operation == store::FileOperation::Write ? ENOSPC : 0;
             });
             step = import(next, CategoryAssignment::ChosenCategory, "second", false, progress);
         }
@@ -343,6 +342,19 @@ TEST_F(AddingStep, WhatAFailedRunSaysWasSavedIsWhatWasSaved)
         EXPECT_EQ(stored, 0) << failure.toStdString();
     else
         EXPECT_EQ(stored, step->Counters().loaded) << failure.toStdString();
+}
+
+TEST_F(AddingStep, FoldersTheSearchCouldNotReadLeadTheErrorList)
+{
+    AddingOptions options;
+    options.decoders.workers = -1;
+    options.searchFailures = {
+        {QStringLiteral("/pictures/broken"), QStringLiteral("The folder cannot be read: Input/output error.")}};
+    TAddingStep step(*scrapbook_, thumbnails_, {}, options);
+    step.Run();
+    EXPECT_EQ(step.ErrorCount(), 1);
+    EXPECT_EQ(step.ErrorLines(), (QStringList{"/pictures/broken", "  The folder cannot be read: Input/output error.",
+                                              " ", "Total load errors = 1"}));
 }
 
 } // namespace

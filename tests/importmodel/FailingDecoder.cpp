@@ -2,10 +2,8 @@
 // on files named "*crash-me*", hangs on files named "*hang-me*" and finds the disk of files
 // named "*absent-disk*" missing.
 
+#include "import/DecoderProcess.h"
 #include "import/DecoderProtocol.h"
-
-// Qt
-#include <QGuiApplication>
 
 #include <csignal>
 #include <unistd.h>
@@ -26,11 +24,4 @@ glimmora::ThumbnailResult decodeOrFail(const QString& path)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    const int replies = ::dup(STDOUT_FILENO);
-    ::dup2(STDERR_FILENO, STDOUT_FILENO);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
-    return glimmora::decoder_protocol::serve(STDIN_FILENO, replies, decodeOrFail);
-}
+int main(int argc, char** argv) { return glimmora::decoder_process::runDecoderProcess(argc, argv, decodeOrFail); }

@@ -11,6 +11,9 @@
 
 #include <filesystem>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace glimmora {
 namespace {
 
@@ -190,6 +193,61 @@ TEST(FileSearch, CancelThrowsAwayEverythingFound)
     EXPECT_EQ(shown.size(), 5);
     EXPECT_TRUE(walk.LoadList().isEmpty());
     EXPECT_TRUE(walk.TakeLoadList().isEmpty());
+}
+
+// Lowers the limit on open descriptors while it lives, so that only `free` more can be opened.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(int free)
+    {
+        getrlimit(RLIMIT_NOFILE, &saved_);
+        const int lowestFree = ::dup(STDIN_FILENO); // descriptors are numbered from the lowest free
+        ::close(lowestFree);
+        const rlimit lowered{rlim_t(lowestFree + free), saved_.rlim_max};
+        setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &saved_); }
+
+private:
+    rlimit saved_{};
+};
+
+TEST(FileSearch, ATreeDeeperThanTheDescriptorLimitIsSearchedCompletely)
+{
+    test::ScratchDir scratch;
+    fs::path folder = scratch.path();
+    QStringList expected;
+    for (int depth = 0; depth < 40; ++depth) {
+        folder /= "level" + std::to_string(depth);
+        touch(folder / "picture.png");
+        expected.append(qpath(folder / "picture.png"));
+    }
+    TFileSearch walk(chosen(scratch.path()));
+    {
+        const DescriptorLimit limit(8);
+        walk.Run();
+    }
+    QStringList found = paths(walk.LoadList());
+    found.sort();
+    expected.sort();
+    EXPECT_TRUE(found == expected) << found.size() << " of " << expected.size() << " found";
+    EXPECT_TRUE(walk.Failures().isEmpty());
+}
+
+TEST(FileSearch, AFolderThatCannotBeReadForWantOfDescriptorsIsReported)
+{
+    test::ScratchDir scratch;
+    touch(scratch / "inside" / "picture.png");
+    std::unique_ptr<TFileSearch> walk;
+    {
+        const DescriptorLimit limit(0);
+        walk = std::make_unique<TFileSearch>(chosen(scratch.path()));
+        walk->Run();
+    }
+    EXPECT_TRUE(walk->LoadList().isEmpty());
+    ASSERT_EQ(walk->Failures().size(), 1);
+    EXPECT_EQ(walk->Failures().first().folder, qpath(scratch.path()));
+    EXPECT_EQ(walk->Failures().first().reason, "The folder cannot be read: Too many open files.");
 }
 
 TEST(FileSearch, AMissingDirectoryFindsNothingAndSaysNothing)

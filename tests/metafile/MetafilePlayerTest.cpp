@@ -276,6 +276,43 @@ TEST(MetafilePlayer, PolygonsAndTextAreDrawn)
     EXPECT_GT(dark, 10);
 }
 
+// An EMF+ header (dual or not) and a blue fill of the whole 200 × 200 square, in EMF+ records.
+EmfPlusRecords blueInEmfPlus(bool dual)
+{
+    EmfPlusRecords plus;
+    plus.record(0x4001, dual ? 1 : 0, LeBytes().u32(0xDBC01002).u32(1).u32(96).u32(96).bytes());
+    plus.record(0x400A, 0x8000, LeBytes().u32(0xFF0000FF).u32(1).f32(0).f32(0).f32(200).f32(200).bytes());
+    return plus;
+}
+
+TEST(MetafilePlayer, DualFilesAreDrawnFromTheirGdiRecordsAndEmfPlusOnlyFilesFromTheirEmfPlusRecords)
+{
+    // A frame of 200 × 200 reference pixels at 96 per inch, as the EMF+ records' device has.
+    for (const bool dual : {true, false}) {
+        EmfWriter emf(QRect(0, 0, 5292, 5292), QSize(1000, 1000), QSize(264, 264));
+        blueInEmfPlus(dual).into(emf);
+        if (dual)
+            emf.createBrush(1, red).selectObject(1).createPen(2, red).selectObject(2).rectangle(0, 0, 200, 200);
+        const QImage image = MetafilePlayer(emf.finish()).render(QSize(100, 100), Qt::white);
+        EXPECT_EQ(at(image, 0.5, 0.5), dual ? red : blue) << (dual ? "dual" : "EMF+ only");
+    }
+}
+
+TEST(MetafilePlayer, EmfPlusOnlyFilesOfDrawingsThatCannotBeShownAreRefused)
+{
+    EmfWriter emf(QRect(0, 0, 5292, 5292), QSize(1000, 1000), QSize(264, 264));
+    EmfPlusRecords plus;
+    plus.record(0x4001, 0, LeBytes().u32(0xDBC01002).u32(1).u32(96).u32(96).bytes());
+    plus.record(0x4036, 0, LeBytes().u32(0xFF000000).u32(0).u32(0).u32(0).bytes()); // glyph indexes
+    plus.into(emf);
+    try {
+        MetafilePlayer player(emf.finish());
+        FAIL() << "an EMF+ file of nothing that can be drawn was taken";
+    } catch (const EMetafileError& error) {
+        EXPECT_STREQ(error.what(), "The Enhanced Metafile draws only with EMF+ records of kinds that cannot be shown.");
+    }
+}
+
 TEST(MetafilePlayer, RendersIntoAPainterTarget)
 {
     QImage page(300, 100, QImage::Format_RGB32);

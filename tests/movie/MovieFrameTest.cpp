@@ -8,6 +8,10 @@
 #include <memory>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
 namespace glimmora {
 namespace {
 
@@ -123,6 +127,103 @@ TEST_F(MovieFrame, MovFailuresCarryTheDecodersText)
     EXPECT_FALSE(audio.empty());
     EXPECT_NE(audio, "(no error)");
     EXPECT_NE(audio, "Audio file--unsupported");
+}
+
+// Counts the times a file is opened while the object lives.
+class OpenWatch {
+public:
+    explicit OpenWatch(const fs::path& file)
+        : fd_(inotify_init1(IN_NONBLOCK)),
+          watch_(inotify_add_watch(fd_, file.c_str(), IN_OPEN))
+    {}
+    ~OpenWatch() { ::close(fd_); }
+    bool valid() const { return fd_ >= 0 && watch_ >= 0; }
+    int opens() const
+    {
+        alignas(inotify_event) char events[4096];
+        int count = 0;
+        for (ssize_t got; (got = ::read(fd_, events, sizeof events)) > 0;)
+            for (char* at = events; at < events + got;
+                 at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len)
+                ++count;
+        return count;
+    }
+
+private:
+    int fd_;
+    int watch_;
+};
+
+// Standard error redirected to a file while the object lives.
+class CapturedStandardError {
+public:
+    explicit CapturedStandardError(const fs::path& file) : saved_(::dup(STDERR_FILENO)), file_(file)
+    {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+    }
+    ~CapturedStandardError() { restore(); }
+    std::string text()
+    {
+        restore();
+        return test::readFile(file_);
+    }
+
+private:
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    int saved_;
+    fs::path file_;
+};
+
+TEST_F(MovieFrame, PlaylistsAndConcatListsNamedLikeMoviesAreRefusedWithoutOpeningWhatTheyName)
+{
+    const fs::path secret = *dir_ / "secret.mov";
+    fs::copy_file(*dir_ / "square.mov", secret, fs::copy_options::overwrite_existing);
+    const std::string url = "file://" + secret.string();
+    const std::string playlist =
+        "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\n" + url + "\n#EXT-X-ENDLIST\n";
+    const std::string concat = "ffconcat version 1.0\nfile '" + secret.string() + "'\n";
+    for (const std::string name : {"playlist.avi", "playlist.mov", "concat.avi", "concat.mov"})
+        test::writeFile(*dir_ / name, name.starts_with("playlist") ? playlist : concat);
+    // Not what their names say, though each a good movie of the other container.
+    fs::copy_file(*dir_ / "square.mov", *dir_ / "quicktime.avi", fs::copy_options::overwrite_existing);
+    fs::copy_file(*dir_ / "320x240.avi", *dir_ / "riff.mov", fs::copy_options::overwrite_existing);
+
+    const OpenWatch watch(secret);
+    ASSERT_TRUE(watch.valid());
+    for (const char* name : {"playlist.avi", "concat.avi", "quicktime.avi"})
+        EXPECT_EQ(errorOf(name, MovieContainer::Avi), "Unable to open AVI file") << name;
+    for (const char* name : {"playlist.mov", "concat.mov", "riff.mov"}) {
+        const std::string error = errorOf(name, MovieContainer::Mov);
+        EXPECT_NE(error, "(no error)") << name;
+        EXPECT_FALSE(error.empty()) << name;
+    }
+    EXPECT_EQ(watch.opens(), 0) << "the file a playlist names was opened";
+}
+
+TEST_F(MovieFrame, NothingIsWrittenToTheTerminal)
+{
+    const std::string movie = test::readFile(*dir_ / "320x240.avi");
+    std::string damaged = movie;
+    for (size_t i = movie.find("movi") + 16; i < damaged.size(); i += 3)
+        damaged[i] = static_cast<char>(i * 31);
+    test::writeFile(*dir_ / "damaged.avi", damaged);
+    test::writeFile(*dir_ / "damaged.mov", movie.substr(0, movie.size() / 2));
+    test::writeFile(*dir_ / "list.avi", "#EXTM3U\n#EXTINF:1.0,\nfile:///nonexistent.mov\n");
+
+    CapturedStandardError captured(*dir_ / "stderr.txt");
+    errorOf("damaged.avi", MovieContainer::Avi);
+    errorOf("damaged.mov", MovieContainer::Mov);
+    errorOf("list.avi", MovieContainer::Avi);
+    EXPECT_EQ(captured.text(), "");
 }
 
 } // namespace

@@ -122,11 +122,23 @@ public:
         ++objects_;
         return raw(wmf::CreatePenIndirect, LeBytes().u16(style).i16(width).i16(0).color(color).bytes());
     }
-    WmfWriter& createFont(int height, const QString& face, int weight = 400)
+    WmfWriter& createFont(int height, const QString& face, int weight = 400, int escapement = 0)
     {
         ++objects_;
         LeBytes f;
-        f.i16(height).i16(0).i16(0).i16(0).i16(weight).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0);
+        f.i16(height)
+            .i16(0)
+            .i16(escapement)
+            .i16(escapement)
+            .i16(weight)
+            .u8(0)
+            .u8(0)
+            .u8(0)
+            .u8(0)
+            .u8(0)
+            .u8(0)
+            .u8(0)
+            .u8(0);
         QByteArray name = face.toLatin1().left(31);
         name.append('\0');
         return raw(wmf::CreateFontIndirect, f.raw(name).bytes());
@@ -197,7 +209,8 @@ public:
         }
         const QByteArray eof = LeBytes().u32(3).u16(wmf::Eof).bytes();
         const uint32_t words = static_cast<uint32_t>((wmf::standardHeaderBytes + records_.size() + eof.size()) / 2);
-        out.u16(wmf::typeDisk).u16(wmf::standardHeaderWords).u16(wmf::version300).u32(words);
+        // The type office programs write, and the one LibreOffice reads.
+        out.u16(wmf::typeMemory).u16(wmf::standardHeaderWords).u16(wmf::version300).u32(words);
         out.u16(objects_).u32(std::max<uint32_t>(maxRecordWords_, 3)).u16(0);
         return out.raw(records_.bytes()).raw(eof).bytes();
     }
@@ -336,5 +349,32 @@ private:
     uint32_t count_ = 0;
     LeBytes records_;
 };
+
+// EMF+ records, gathered into one comment record of an enhanced metafile.
+class EmfPlusRecords {
+public:
+    EmfPlusRecords& record(uint16_t type, uint16_t flags, const QByteArray& data)
+    {
+        records_.u16(type).u16(flags).u32(uint32_t(12 + data.size())).u32(uint32_t(data.size())).raw(data);
+        return *this;
+    }
+    // Put into one comment record of `emf`.
+    void into(EmfWriter& emf) const
+    {
+        emf.raw(emf::GdiComment,
+                LeBytes().u32(uint32_t(4 + records_.size())).raw("EMF+").raw(records_.bytes()).bytes());
+    }
+
+private:
+    LeBytes records_;
+};
+
+inline QByteArray utf16(const QString& text)
+{
+    LeBytes bytes;
+    for (QChar c : text)
+        bytes.u16(c.unicode());
+    return bytes.pad(4).bytes();
+}
 
 } // namespace glimmora::metafile

@@ -18,14 +18,7 @@ namespace {
 
 using test::Quadrants;
 
-QByteArray encoded(const QImage& image, const char* format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
+QByteArray encoded(const QImage& image, const char* format) { return test::encodedPicture(image, format); }
 
 void putBig16(QByteArray& bytes, int offset, int value)
 {
@@ -256,6 +249,60 @@ TEST_F(PictureControlErrors, JpegThumbnailsTakeTheSizeOfThePictureNotOfItsScaled
         control.setFileName(file("scaled.jpg", encoded(picture, "JPEG")));
         EXPECT_EQ(control.size(), thumbnailSizeFor(size, 60)) << size.width() << "x" << size.height();
         EXPECT_TRUE(test::sameQuadrants(test::quadrantCentres(control.Picture()), test::kColourQuadrants, 48));
+    }
+}
+
+TEST_F(PictureControlErrors, DrHaloPictureTakesTheColoursOfItsPaletteFileAndAGreyRampWithout)
+{
+    const QImage picture = test::quadrantPicture(74, 46, test::kColourQuadrants);
+    const QString path = file("scan.cut", test::cutBytes(picture));
+    TGvboxCtrl control;
+    control.setFileName(path);
+    const Quadrants grey = test::quadrantCentres(control.Picture());
+    EXPECT_EQ(qRed(grey[1]), qGreen(grey[1])) << "without its palette the indexes are a grey ramp";
+
+    file("scan.pal", test::haloPaletteBytes(picture));
+    for (qint16 thumbnail : {qint16(0), qint16(60)}) {
+        control.setThumbnail(thumbnail);
+        control.setFileName(path);
+        EXPECT_TRUE(test::sameQuadrants(test::quadrantCentres(control.Picture()), test::kColourQuadrants, 24))
+            << test::describe(test::quadrantCentres(control.Picture())).toStdString();
+    }
+}
+
+TEST_F(PictureControlErrors, GraphicsOfDrawingRecordsOnlyHoldNoPicture)
+{
+    // A WordPerfect graphic: its start record, a filled rectangle and its end record.
+    QByteArray wpg("\xFFWPC\x10\0\0\0\x01\x16\x01\0\0\0\0\0", 16);
+    wpg += QByteArray("\x0F\x06\x01\0\x40\x06\x80\x04", 8);
+    wpg += QByteArray("\x07\x08\x0A\0\x0A\0\x20\x03\x20\x03", 10);
+    wpg += QByteArray("\x10\0", 2);
+    const QString path = file("drawing.wpg", wpg);
+    for (qint16 thumbnail : {qint16(0), qint16(60)})
+        EXPECT_EQ(failureOf(path, thumbnail), (path + " holds no picture.").toStdString());
+}
+
+TEST_F(PictureControlErrors, TwoColourPaletteKeepsItsColours)
+{
+    QImage picture(90, 30, QImage::Format_Mono);
+    picture.setColorTable({qRgb(0, 0, 255), qRgb(0, 160, 0)});
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, x < 45 ? 0 : 1);
+    const QString qtWritten = file("two.png", encoded(picture, "PNG"));
+    file("two.ppm", test::ppmBytes(picture));
+    const QString netpbmWritten = test::qPath(scratch_ / "two-netpbm.png");
+    ASSERT_EQ(
+        test::runCommand(QStringLiteral("pnmtopng %1 > %2").arg(test::qPath(scratch_ / "two.ppm"), netpbmWritten)), "");
+    TGvboxCtrl control;
+    for (const QString& path : {qtWritten, netpbmWritten}) {
+        for (qint16 thumbnail : {qint16(0), qint16(60)}) {
+            control.setThumbnail(thumbnail);
+            control.setFileName(path);
+            const QImage& shown = control.Picture();
+            EXPECT_EQ(shown.pixel(shown.width() / 4, shown.height() / 2), qRgb(0, 0, 255)) << thumbnail;
+            EXPECT_EQ(shown.pixel(shown.width() * 3 / 4, shown.height() / 2), qRgb(0, 160, 0)) << thumbnail;
+        }
     }
 }
 

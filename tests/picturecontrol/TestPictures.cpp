@@ -99,6 +99,16 @@ QString describe(const Quadrants& quadrants)
     return colours.join(QLatin1Char(' '));
 }
 
+QByteArray encodedPicture(const QImage& picture, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!picture.save(&buffer, format))
+        throw std::runtime_error(std::string("cannot write ") + format);
+    return bytes;
+}
+
 QByteArray ppmBytes(const QImage& picture)
 {
     QByteArray bytes = QStringLiteral("P6\n%1 %2\n255\n").arg(picture.width()).arg(picture.height()).toLatin1();
@@ -170,6 +180,44 @@ QByteArray cutBytes(const QImage& picture)
         const QByteArray line = literalRuns(picture.constScanLine(y), picture.width()) + QByteArray(1, '\0');
         putLittle16(bytes, int(line.size()));
         bytes += line;
+    }
+    return bytes;
+}
+
+QByteArray haloPaletteBytes(const QImage& picture)
+{
+    QByteArray bytes("AH", 2);
+    for (int value : {0xE3, 0x0A, 0}) // version, size, file type and subtype
+        putLittle16(bytes, value);
+    putLittle16(bytes, 0);                             // board
+    putLittle16(bytes, 0);                             // graphics mode
+    putLittle16(bytes, int(picture.colorCount()) - 1); // the largest index
+    for (int i = 0; i < 3; ++i)
+        putLittle16(bytes, 255); // the largest red, green and blue
+    bytes.append(QByteArray(20, '\0'));
+    for (QRgb colour : picture.colorTable()) {
+        putLittle16(bytes, qRed(colour));
+        putLittle16(bytes, qGreen(colour));
+        putLittle16(bytes, qBlue(colour));
+    }
+    return bytes;
+}
+
+QByteArray tgaBytes(const QImage& picture)
+{
+    QByteArray bytes(12, '\0');
+    bytes[2] = 2; // uncompressed true colour
+    putLittle16(bytes, picture.width());
+    putLittle16(bytes, picture.height());
+    bytes.append(char(24));
+    bytes.append(char(0x20)); // the top row first
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb colour = picture.pixel(x, y);
+            bytes.append(char(qBlue(colour)));
+            bytes.append(char(qGreen(colour)));
+            bytes.append(char(qRed(colour)));
+        }
     }
     return bytes;
 }

@@ -31,6 +31,9 @@ Quadrants quadrantCentres(const QImage& image);
 bool sameQuadrants(const Quadrants& actual, const Quadrants& expected, int tolerance);
 QString describe(const Quadrants& quadrants);
 
+// The picture in a format Qt writes ("PNG", "JPEG", …).
+QByteArray encodedPicture(const QImage& picture, const char* format);
+
 // Netpbm files of the picture, the common input of the external tools.
 QByteArray ppmBytes(const QImage& picture);
 QByteArray pbmBytes(const QImage& picture); // index 0 black, every other index white
@@ -38,6 +41,8 @@ QByteArray pbmBytes(const QImage& picture); // index 0 black, every other index 
 // Writers for the types no packaged tool writes, from the format descriptions.
 QByteArray wpgBytes(const QImage& picture);           // WordPerfect graphics, 8-bit bitmap record
 QByteArray cutBytes(const QImage& picture);           // Dr. Halo, 8-bit, no palette file
+QByteArray haloPaletteBytes(const QImage& picture);   // the Dr. Halo palette file (.pal) of its colour table
+QByteArray tgaBytes(const QImage& picture);           // Truevision TGA, 24-bit, uncompressed, top row first
 QByteArray mspBytes(const QImage& picture);           // Microsoft Paint 1.x, bilevel
 QByteArray pictorBytes(const QImage& picture);        // PC Paint / Pictor, 8-bit with VGA palette
 QByteArray hrzBytes(const QImage& picture);           // slow-scan television, 256 × 240, 6-bit RGB

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 
 #include <gtest/gtest.h>
 
@@ -22,20 +23,13 @@ namespace glimmora {
 namespace {
 
 using test::companionRunning;
+using test::postThroughStandIn;
 using test::standInCalls;
 using test::waitUntil;
 
 const test::PrivateSessionBus privateSessionBus;
 
 QString pidCall() { return QStringLiteral("IdentifyController %1").arg(QCoreApplication::applicationPid()); }
-
-void postThroughStandIn(unsigned message)
-{
-    QDBusMessage post = QDBusMessage::createMethodCall(kSlideshowService, QStringLiteral("/StandIn"),
-                                                       QStringLiteral("Slidara.StandIn"), QStringLiteral("Post"));
-    post << message;
-    QDBusConnection::sessionBus().call(post);
-}
 
 // The link as the main window would hold it, with its own bus object wired to it, a stand-in
 // companion installed, and every signal recorded.
@@ -283,6 +277,51 @@ TEST_F(SlideshowLinkTest, OnlyTheCompanionsTwoMessagesAreActedOn)
     postThroughStandIn(kShowEndedMessage);
     ASSERT_TRUE(waitUntil([&] { return link->designSlideshowEnabled(); }));
     EXPECT_EQ(windowEvents, QStringList({"design off", "restore", "design on"}));
+}
+
+TEST_F(SlideshowLinkTest, MessagesFromAnyoneButTheConnectedCompanionChangeNothing)
+{
+    link->DesignSlideshow();
+    ASSERT_FALSE(link->designSlideshowEnabled());
+    QDBusConnection stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stranger"));
+    ASSERT_TRUE(stranger.isConnected());
+    int delivered = 0;
+    QObject::connect(&busObject, &TGlimmoraBusObject::messagePosted, [&delivered] { ++delivered; });
+    for (const unsigned message : {kServerReleasedMessage, kShowEndedMessage}) {
+        QDBusMessage post =
+            QDBusMessage::createMethodCall(kControllerService, kControllerPath, kControllerInterface, "PostMessage");
+        post << message;
+        QDBusPendingCallWatcher answered(stranger.asyncCall(post));
+        ASSERT_TRUE(waitUntil([&] { return answered.isFinished(); }));
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("stranger"));
+
+    EXPECT_EQ(delivered, 2) << "the calls reached the object";
+    EXPECT_TRUE(link->connected());
+    EXPECT_FALSE(link->designSlideshowEnabled());
+    EXPECT_EQ(windowEvents, QStringList({"design off"}));
+}
+
+TEST_F(SlideshowLinkTest, AFloodOfShowEndsWhileTheHintIsUpOpensOneHint)
+{
+    install({.posts = {"RunShow=1025"}});
+    link->setDemoFromFirstRun(true);
+    int delivered = 0;
+    QObject::connect(&busObject, &TGlimmoraBusObject::messagePosted, [&delivered] { ++delivered; });
+    messages.answer([&](const Message&) {
+        // The message that opened this hint is counted only after the link has handled it.
+        for (int i = 0; i < 50; ++i)
+            postThroughStandIn(kShowEndedMessage);
+        EXPECT_TRUE(waitUntil([&] { return delivered == 50; })) << delivered;
+        return MessageButton::Ok;
+    });
+
+    link->RunTheDemo();
+    ASSERT_TRUE(waitUntil([&] { return !messages.shown().isEmpty(); }));
+
+    EXPECT_EQ(messages.shown().size(), 1);
+    EXPECT_EQ(windowEvents, QStringList({"minimize", "restore"}));
+    EXPECT_FALSE(link->DemoFromFirstRun());
 }
 
 TEST_F(SlideshowLinkTest, ASecondOwnerOfGlimmorasNameGoesOnWithoutIt)

@@ -28,6 +28,14 @@ void setEnvironmentList(const char* name, const QStringList& values)
 
 } // namespace
 
+void postThroughStandIn(unsigned message)
+{
+    QDBusMessage post = QDBusMessage::createMethodCall(kSlideshowService, QStringLiteral("/StandIn"),
+                                                       QStringLiteral("Slidara.StandIn"), QStringLiteral("Post"));
+    post << message;
+    QDBusConnection::sessionBus().call(post);
+}
+
 QString standInProgram() { return QStringLiteral(GLIMMORA_BIN_DIR "/slidara_standin"); }
 
 void setSlideshowLocation(const QString& location)

@@ -34,6 +34,10 @@ QStringList standInCalls(const QString& log);
 // Whether a companion owns its name on the bus.
 bool companionRunning();
 
+// Has the running stand-in post `message` to Glimmora's bus object, as the companion posts its
+// window messages (only the connected companion's are listened to).
+void postThroughStandIn(unsigned message);
+
 // Ends a running stand-in and waits until its name has left the bus.
 void stopStandIn();
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// Helpers of the engine tests: store files written byte by byte (independent of the engine
-// under test), item contents as strings, and the work files left in the temporary directory.
+// Helpers of the engine tests: store files written byte by byte and read by an independent
+// reader of the format (both apart from the engine under test), item contents as strings, and
+// the work files left in the temporary directory.
 
 #include "store/FileFormat.h"
 #include "store/FileSeam.h"
@@ -9,7 +10,12 @@
 
 #include "Scratch.h"
 
+// POSIX
+#include <sys/stat.h>
+#include <sys/wait.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -60,6 +66,86 @@ inline std::string currentItem(store::TQDB& db)
     store::TQDB::Bytes content;
     db.getItem(content);
     return textOf(content);
+}
+
+// Which file a name leads to, and when it was last written: what reading must leave alone.
+struct Identity {
+    ino_t inode = 0;
+    std::int64_t modified = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+inline Identity identityOf(const std::filesystem::path& file)
+{
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0)
+        return {};
+    return {info.st_ino, std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+inline std::string hexOf(const std::string& bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char byte : bytes) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return hex;
+}
+
+// What qdb_reader.py, a reader written from the description of the format alone, reads in a
+// store file: a line per admin entry, then per item, each in key order ("admin KEY VALUE",
+// "item KEY VALUE" in hex, "-" for a value it cannot read); "unreadable" when it finds no store.
+inline std::string independentListing(const std::filesystem::path& file, const std::string& password = {})
+{
+    std::string command = "'" GLIMMORA_PYTHON3 "' '" GLIMMORA_STORE_READER "' '" + file.string() + "'";
+    if (!password.empty())
+        command += " '" + password + "'";
+    FILE* reader = ::popen((command + " 2>/dev/null").c_str(), "r");
+    if (!reader)
+        return "no reader";
+    std::string listing;
+    char buffer[4096];
+    while (const auto got = std::fread(buffer, 1, sizeof buffer, reader))
+        listing.append(buffer, got);
+    const int status = ::pclose(reader);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? listing : "unreadable";
+}
+
+// The same listing, made by the engine from an open store.
+inline std::string engineListing(store::TQDB& db)
+{
+    std::string listing;
+    for (std::int32_t i = 0; i < db.adminCount(); ++i) {
+        store::TQDB::Bytes value;
+        db.findAdmin(db.adminKey(i));
+        db.readAdmin(value);
+        listing += "admin " + hexOf(db.adminKey(i)) + " " + hexOf(textOf(value)) + "\n";
+    }
+    for (std::int32_t i = 0; i < db.count(); ++i) {
+        db.goToItem(i);
+        std::string value;
+        try {
+            value = hexOf(currentItem(db));
+        } catch (const store::EQDBError&) {
+            value = "-";
+        }
+        listing += "item " + hexOf(db.itemKey(i)) + " " + value + "\n";
+    }
+    return listing;
+}
+
+// The engine's listing of a store file, opened for reading only.
+inline std::string engineListing(const std::filesystem::path& file, const std::string& password = {})
+{
+    store::TQDB db;
+    db.setReadOnly(true);
+    db.setPassword(password);
+    db.setFileName(file.string());
+    auto listing = engineListing(db);
+    db.setFileName("");
+    return listing;
 }
 
 // Names of the store's temporary files now in the temporary directory.

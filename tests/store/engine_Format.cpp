@@ -17,20 +17,22 @@ namespace {
 using store::TQDB;
 namespace fs = std::filesystem;
 
-TEST(EngineFormat, NewStoreIsTwentyOneBytesAndClosesWithFourByteIndex)
+TEST(EngineFormat, NewStoreIsTwentyOneBytesAndAClosingWithoutChangeKeepsIt)
 {
     ScratchDir dir;
     const auto name = (dir / "new.idb").string();
+    const std::string empty("QDB\0\0\0\0\0QIX\0\5\0\0\0\0\0\0\0\0", 21);
     TQDB db;
     db.setFileName(name);
     ASSERT_TRUE(db.active());
     EXPECT_EQ(db.count(), 0);
     EXPECT_EQ(db.adminCount(), 0);
-    // The store file itself is as created until the close.
-    EXPECT_EQ(readFile(name), std::string("QDB\0\0\0\0\0QIX\0\5\0\0\0\0\0\0\0\0", 21));
+    EXPECT_EQ(readFile(name), empty);
     db.setFileName("");
     EXPECT_FALSE(db.active());
-    EXPECT_EQ(readFile(name), std::string("QDB\0\0\0\0\0QIX\0\4\0\0\0\0\0\0\0", 20));
+    EXPECT_EQ(readFile(name), empty);
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename(), "new.idb");
     EXPECT_TRUE(workFilesLeft().empty());
 }
 
@@ -47,14 +49,15 @@ TEST(EngineFormat, IndexIsWrittenAdminFirstThenItemsDescending)
         db.setAdminInteger("MAX_SEQ_NO", 3);
         db.setFileName("");
     }
+    // A store this small is rebuilt at its first save (its dead space, the empty store's index,
+    // outweighs its values): the admin entry, then the items in key order.
     const auto bytes = readFile(name);
-    // data: "one" "three" "" then the 4 admin bytes.
     ASSERT_EQ(int32At(bytes, 4), 12);
-    EXPECT_EQ(bytes.substr(8, 12), std::string("onethree") + int32Bytes(3));
+    EXPECT_EQ(bytes.substr(8, 12), int32Bytes(3) + "onethree");
     const auto indexAt = 8 + 12;
     ASSERT_EQ(bytes.substr(indexAt, 4), std::string("QIX\0", 4));
     const auto expected = rawIndex(
-        {{"MAX_SEQ_NO", 8, 4, store::format::ifAdmin}, {"000003", 3, 5, 0}, {"000002", 8, 0, 0}, {"000001", 0, 3, 0}});
+        {{"MAX_SEQ_NO", 0, 4, store::format::ifAdmin}, {"000003", 7, 5, 0}, {"000002", 7, 0, 0}, {"000001", 4, 3, 0}});
     EXPECT_EQ(int32At(bytes, indexAt + 4), static_cast<std::int32_t>(expected.size()));
     EXPECT_EQ(bytes.substr(indexAt + 8), expected);
 
@@ -70,32 +73,47 @@ TEST(EngineFormat, IndexIsWrittenAdminFirstThenItemsDescending)
     EXPECT_EQ(currentItem(db), "");
 }
 
-TEST(EngineFormat, ChangesInPlaceWhenNotLongerAndAppendOtherwise)
+// Values are appended after the end of the store file, whose data section starts at offset 8: in
+// a new store the first lands at Position 21 - 8. Until a save, a value may be changed in place.
+TEST(EngineFormat, ChangesInPlaceUntilSavedAndAppendOtherwise)
 {
     ScratchDir dir;
+    const auto name = (dir / "change.idb").string();
     TQDB db;
-    db.setFileName((dir / "change.idb").string());
+    db.setFileName(name);
     db.addItem(bytesOf("aaaaaa"), "a");
     db.addItem(bytesOf("bb"), "b");
     struct Case {
         const char* content;
         std::int32_t position;
-        std::int64_t dataLength;
+        std::uintmax_t fileSize;
     };
     const Case cases[] = {
-        {"xyz", 0, 8},   // shorter: in place, the old tail stays dead space
-        {"abc", 0, 8},   // as long as the current value: in place
-        {"1234", 8, 12}, // longer than the current value: appended
-        {"", 8, 12},     // empty: in place at the new position
+        {"xyz", 13, 29},  // shorter: in place, the old tail stays dead space
+        {"abc", 13, 29},  // as long as the current value: in place
+        {"1234", 21, 33}, // longer than the current value: appended
+        {"", 21, 33},     // empty: in place at the new position
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(db.findKey("a"));
         db.changeItem(bytesOf(c.content));
         EXPECT_EQ(db.itemEntry(0).Position, c.position) << c.content;
         EXPECT_EQ(db.itemEntry(0).Length, static_cast<std::int32_t>(std::string(c.content).size())) << c.content;
-        EXPECT_EQ(fs::file_size(db.dataWorkFileName()), static_cast<std::uintmax_t>(c.dataLength)) << c.content;
+        EXPECT_EQ(fs::file_size(name), c.fileSize) << c.content;
         EXPECT_EQ(currentItem(db), c.content);
     }
+
+    // Saved, the values are the store's: a shorter value no longer goes over the old one.
+    ASSERT_TRUE(db.findKey("b"));
+    db.changeItem(bytesOf("bbbb"));
+    db.save();
+    const auto saved = db.itemEntry(1);
+    const auto before = fs::file_size(name);
+    db.changeItem(bytesOf("c"));
+    EXPECT_EQ(db.itemEntry(1).Position, static_cast<std::int32_t>(before - 8));
+    EXPECT_EQ(fs::file_size(name), before + 1);
+    EXPECT_EQ(readFile(name).substr(8 + static_cast<std::size_t>(saved.Position), 4), "bbbb");
+    EXPECT_EQ(currentItem(db), "c");
 }
 
 TEST(EngineFormat, LongKeysSurviveAndLongerOnesAreCut)
@@ -203,9 +221,10 @@ TEST(EngineFormat, ChangingAValueOutsideTheDataSectionAppendsIt)
                                               {"huge", 0, 0x7fffffff, 0},
                                               {"far", 2, 5, 0},
                                               {"beyond", 1000000000, 10, 0}})));
+    const auto fileSize = static_cast<std::int32_t>(fs::file_size(name));
     TQDB db;
     db.setFileName(name);
-    std::int64_t end = 3;
+    std::int32_t end = fileSize - 8; // values go after the end of the file
     for (const char* key : {"beyond", "far", "huge", "negative"}) {
         ASSERT_TRUE(db.findKey(key));
         db.changeItem(bytesOf("xy"));
@@ -216,7 +235,26 @@ TEST(EngineFormat, ChangingAValueOutsideTheDataSectionAppendsIt)
     db.setAdminInteger("MAX_SEQ_NO", 9);
     EXPECT_EQ(db.getAdminInteger("MAX_SEQ_NO"), 9);
     EXPECT_EQ(db.adminEntry(0).Position, end);
-    EXPECT_EQ(readFile(db.dataWorkFileName()), "abcxyxyxyxy" + int32Bytes(9));
+    EXPECT_EQ(readFile(name).substr(static_cast<std::size_t>(fileSize)), "xyxyxyxy" + int32Bytes(9));
+    db.setFileName("");
+    EXPECT_EQ(independentListing(name), engineListing(name));
+}
+
+// A damaged entry stays damaged when the store is saved: the data section grows over the bytes
+// it pointed at, so it is written back as a value no reader can find.
+TEST(EngineFormat, ADamagedEntryIsSavedAsOneNoReaderFinds)
+{
+    ScratchDir dir;
+    const auto name = (dir / "damaged.idb").string();
+    writeFile(name, rawStore(std::string(5000, 'v'), rawIndex({{"far", 6000, 3, 0}, {"ok", 0, 5000, 0}})));
+    TQDB db;
+    db.setFileName(name);
+    db.addItem(bytesOf(std::string(2000, 'w')), "new");
+    db.setFileName("");
+    const auto listing = engineListing(name);
+    EXPECT_EQ(listing, "item " + hexOf("far") + " -\nitem " + hexOf("new") + " " + hexOf(std::string(2000, 'w'))
+                           + "\nitem " + hexOf("ok") + " " + hexOf(std::string(5000, 'v')) + "\n");
+    EXPECT_EQ(independentListing(name), listing);
 }
 
 TEST(EngineFormat, DuplicateItemKeysInAFileAreRefused)
@@ -265,6 +303,8 @@ TEST(EngineFormat, CaseSensitiveStoreKeepsKeysDifferingInCase)
     EXPECT_EQ(currentItem(db), "l");
 }
 
+// A plain store whose data length reads as the "QPW" marker is read as what it is; a save that
+// would write that length, by appending or by a rebuild, adds a byte of dead space instead.
 TEST(EngineFormat, PlainStoreWhoseLengthReadsAsPasswordMarkerStaysReadable)
 {
     ScratchDir dir;
@@ -273,20 +313,34 @@ TEST(EngineFormat, PlainStoreWhoseLengthReadsAsPasswordMarkerStaysReadable)
     std::string data(static_cast<std::size_t>(ambiguous), 'd');
     data.replace(100, 5, "hello");
     writeFile(name, rawStore(data, rawIndex({{"k", 100, 5, 0}})));
+    const auto readsHello = [&] {
+        TQDB db;
+        db.setFileName(name);
+        return db.findKey("k") && currentItem(db) == "hello";
+    };
+    EXPECT_TRUE(readsHello());
+
+    // Appended: a value that ends exactly where the data length would read "QPW".
+    writeFile(name, rawStore(data.substr(0, 1000), rawIndex({{"k", 100, 5, 0}})));
     {
         TQDB db;
         db.setFileName(name);
-        ASSERT_TRUE(db.findKey("k"));
-        EXPECT_EQ(currentItem(db), "hello");
-        db.setFileName("");
+        const auto end = static_cast<std::int32_t>(fs::file_size(name)) - 8;
+        db.addItem(bytesOf(std::string(static_cast<std::size_t>(ambiguous - end), 'f')), "filler");
+        db.save();
     }
-    // Rewritten, the data section gets one byte of dead space so that it no longer reads "QPW".
-    const auto bytes = readFile(name);
-    EXPECT_EQ(int32At(bytes, 4), ambiguous + 1);
-    TQDB db;
-    db.setFileName(name);
-    ASSERT_TRUE(db.findKey("k"));
-    EXPECT_EQ(currentItem(db), "hello");
+    EXPECT_EQ(int32At(readFile(name), 4), ambiguous + 1);
+    EXPECT_TRUE(readsHello());
+
+    // Rebuilt: live values of exactly that length.
+    writeFile(name, rawStore(data, rawIndex({{"k", 100, 5, 0}, {"rest", 0, ambiguous - 5, 0}})));
+    {
+        TQDB db;
+        db.setFileName(name);
+        db.pack();
+    }
+    EXPECT_EQ(int32At(readFile(name), 4), ambiguous + 1);
+    EXPECT_TRUE(readsHello());
 }
 
 TEST(EngineFormat, ProtectedCompressedStoreReadsBackAndFollowsTheLayout)
@@ -384,21 +438,26 @@ TEST(EngineFormat, ReadOnlyFileIsLeftUntouched)
     EXPECT_TRUE(db.readOnly()) << "stays set after the close";
 }
 
-TEST(EngineFormat, ChangedOnDiskIsWrittenUnderOnePrefixedName)
+// Another program replaced the store file while it was open: the user decides whether it is
+// overwritten, else the store goes to "1." plus its name. A file rewritten in place under an
+// open store has taken that store's values with it: nothing is written, the rewrite stays.
+TEST(EngineFormat, ChangedOnDiskIsWrittenUnderOnePrefixedNameOrNotAtAll)
 {
     ScratchDir dir;
     const auto name = (dir / "x.idb").string();
     const auto touched = rawStore("other", rawIndex({}));
     struct Case {
         const char* what;
+        bool inPlace;
         bool handlerSaysOk;
         bool firstRedirectExists;
-        const char* writtenTo;
+        const char* writtenTo; // nothing: refused
     };
     const Case cases[] = {
-        {"no handler", false, false, "1.x.idb"},
-        {"handler keeps the refusal", false, true, "1.1.x.idb"},
-        {"handler allows", true, false, "x.idb"},
+        {"no handler", false, false, false, "1.x.idb"},
+        {"handler keeps the refusal", false, false, true, "1.1.x.idb"},
+        {"handler allows", false, true, false, "x.idb"},
+        {"rewritten in place", true, true, false, nullptr},
     };
     for (const auto& c : cases) {
         for (const char* file : {"x.idb", "1.x.idb", "1.1.x.idb"})
@@ -410,9 +469,26 @@ TEST(EngineFormat, ChangedOnDiskIsWrittenUnderOnePrefixedName)
             db.beforeOverWrite = [](TQDB&, bool&) {};
         db.setFileName(name);
         db.addItem(bytesOf("mine"), "k");
-        writeFile(name, touched); // another program rewrites the file meanwhile
+        if (c.inPlace) {
+            writeFile(name, touched);
+        } else {
+            writeFile(dir / "x.new", touched);
+            fs::rename(dir / "x.new", name);
+        }
         if (c.firstRedirectExists)
             writeFile(dir / "1.x.idb", "keep");
+        if (!c.writtenTo) {
+            try {
+                db.setFileName("");
+                ADD_FAILURE() << c.what << ": closed";
+            } catch (const store::EQDBFileError& error) {
+                EXPECT_EQ(std::string(error.what()), "The file " + name + " seems to be in use by another program");
+            }
+            EXPECT_TRUE(db.active()) << c.what;
+            EXPECT_EQ(readFile(name), touched) << c.what;
+            EXPECT_FALSE(fs::exists(dir / "1.x.idb")) << c.what;
+            continue;
+        }
         db.setFileName("");
         const auto written = (dir / c.writtenTo).string();
         TQDB check;

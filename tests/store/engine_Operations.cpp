@@ -154,9 +154,9 @@ TEST(EngineOperations, DuplicateAddWritesNothing)
 {
     OpenStore store({"a", "b"});
     store.db.goToItem(1);
-    const auto length = fs::file_size(store.db.dataWorkFileName());
+    const auto length = fs::file_size(store.name());
     EXPECT_EQ(message([&] { store.db.addItem(bytesOf("again"), "A"); }), "Duplicate keys are not allowed");
-    EXPECT_EQ(fs::file_size(store.db.dataWorkFileName()), length);
+    EXPECT_EQ(fs::file_size(store.name()), length);
     EXPECT_EQ(store.db.itemIndex(), 1);
     try {
         store.db.addItem(bytesOf("again"), "a");
@@ -174,10 +174,15 @@ TEST(EngineOperations, AdminEntries)
     TQDB& db = store.db;
     EXPECT_EQ(message([&] { db.getAdminInteger("MAX_SEQ_NO"); }), "The key 'MAX_SEQ_NO' does not exist");
     db.setAdminInteger("MAX_SEQ_NO", 41);
-    const auto length = fs::file_size(db.dataWorkFileName());
+    const auto length = fs::file_size(store.name());
     db.setAdminInteger("MAX_SEQ_NO", 42);
-    EXPECT_EQ(fs::file_size(db.dataWorkFileName()), length) << "overwritten in place";
+    EXPECT_EQ(fs::file_size(store.name()), length) << "not saved yet: overwritten in place";
     EXPECT_EQ(db.getAdminInteger("MAX_SEQ_NO"), 42);
+    db.save();
+    const auto saved = fs::file_size(store.name());
+    db.setAdminInteger("MAX_SEQ_NO", 43);
+    EXPECT_EQ(fs::file_size(store.name()), saved + 4) << "saved: the new value goes after the old";
+    EXPECT_EQ(db.getAdminInteger("MAX_SEQ_NO"), 43);
 
     const std::uint8_t two[] = {1, 2};
     db.addAdmin(two, "TWO");
@@ -191,7 +196,7 @@ TEST(EngineOperations, AdminEntries)
 
     db.setFileName("");
     db.setFileName(store.name());
-    EXPECT_EQ(db.getAdminInteger("MAX_SEQ_NO"), 42);
+    EXPECT_EQ(db.getAdminInteger("MAX_SEQ_NO"), 43);
     ASSERT_TRUE(db.findAdmin("TWO"));
     EXPECT_EQ(db.adminSize(), 2);
 }
@@ -200,15 +205,16 @@ TEST(EngineOperations, SaveWritesOnlyWhenModified)
 {
     OpenStore store;
     TQDB& db = store.db;
-    const auto indexBefore = readFile(db.indexWorkFileName());
+    const auto before = readFile(store.name());
     db.save();
-    EXPECT_EQ(readFile(db.indexWorkFileName()), indexBefore);
+    EXPECT_EQ(readFile(store.name()), before);
     EXPECT_FALSE(db.modified());
     db.addItem(bytesOf("v"), "k");
     EXPECT_TRUE(db.modified());
+    EXPECT_EQ(independentListing(store.name()), "") << "the file reads as before until the save";
     db.save();
     EXPECT_FALSE(db.modified());
-    EXPECT_EQ(readFile(db.indexWorkFileName()), rawIndex({{"k", 0, 1, 0}}));
+    EXPECT_EQ(independentListing(store.name()), "item " + hexOf("k") + " " + hexOf("v") + "\n");
 }
 
 TEST(EngineOperations, PackLeavesOnlyLiveValuesInKeyOrder)
@@ -223,7 +229,9 @@ TEST(EngineOperations, PackLeavesOnlyLiveValuesInKeyOrder)
     ASSERT_TRUE(db.findKey("b"));
     db.pack();
     EXPECT_EQ(db.currentKey(), "b");
-    EXPECT_EQ(readFile(db.dataWorkFileName()), int32Bytes(9) + "abigger bc");
+    const auto bytes = readFile(store.name());
+    EXPECT_EQ(int32At(bytes, 4), 14);
+    EXPECT_EQ(bytes.substr(8, 14), int32Bytes(9) + "abigger bc");
     for (const auto& [key, value] : {std::pair{"a", "a"}, {"b", "bigger b"}, {"c", "c"}}) {
         ASSERT_TRUE(db.findKey(key));
         EXPECT_EQ(currentItem(db), value);

@@ -1,0 +1,153 @@
+#pragma once
+
+#include "catalog/CategoryView.h"
+
+// Qt
+#include <QList>
+#include <QMainWindow>
+#include <QSet>
+
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QListView;
+class QMenu;
+
+namespace glimmora {
+
+class TCategories;
+class TImageListModel;
+struct ImageListEnabling;
+
+// A category window: the images of one category as a grid of thumbnail cells (one list view
+// over an item model, each cell drawn by TImageCellDelegate), a box to switch the category, and
+// the menus of the commands on the selected images. Its category drives it through
+// CategoryView; the main window reaches it through the signals.
+class TImageListForm : public QMainWindow, public CategoryView {
+    Q_OBJECT
+public:
+    // The categories must outlive the window.
+    explicit TImageListForm(TCategories& categories, QWidget* parent = nullptr);
+    ~TImageListForm() override;
+
+    static constexpr int CellWidth = 76;
+
+    // Attaches the window to a category (its records are loaded when they are not). A record
+    // that cannot be read is reported and leaves the window on no category; false then.
+    bool AttachTo(TCategory& category);
+
+    // The records of the selected items, in list order.
+    QList<TImageElement*> SelectedRecords() const;
+
+    // Rebuilds the context menu's "Copy/Move to Another Category" submenus from the categories.
+    void RebuildCategoryMenus();
+
+    // Whether the companion slideshow program is connected (for "&Add Images to Slideshow").
+    std::function<bool()> SlideshowConnected;
+
+    TCategory* Category = nullptr;
+    bool IsSearchWindow = false;
+    bool AcceptsDroppedFiles = false;
+
+    QComboBox* CategoryComboBox;
+    QListView* ImageListBox;
+    TImageListModel* ImageListModel;
+    QLabel* StatusBar1;
+
+    QMenu* View1;
+    QMenu* Edit1;
+    QMenu* Print1;
+    QMenu* Columns1;
+    QMenu* Convert1;
+    QMenu* PopupMenu1;
+    QAction* ShowDetail1;
+    QAction* CopytoAnotherCategory1;
+    QAction* MovetoAnotherCategory1;
+    QAction* DeleteFromThisCategory1;
+    QAction* DeleteFromTheScrapbook1;
+    QAction* OpenSelectedImage1;
+    QAction* CopytoClipboard1;
+    QAction* Memo1;
+    QAction* MoveFile1;
+    QAction* CopyFile1;
+    QAction* AddImagesToSlideshow1;
+    QMenu* SetWallpaper1;
+    QAction* PrinterSetup1;
+    QAction* PreviewThisCategory1;
+    QList<QAction*> ColumnItems; // "&2 columns" ... "&11 columns"
+    QMenu* CopytoAnotherCategory2;
+    QMenu* MovetoAnotherCategory2;
+    QAction* DeleteFromThisCategory2;
+    QAction* DeleteFromTheScrapbook2;
+    QAction* OpenSelectedImage2;
+    QAction* ShowDetail2;
+    QAction* CopytoClipboard2;
+    QMenu* Convert2;
+    QAction* Memo2;
+    QAction* MoveFile2;
+    QAction* CopyFile2;
+    QAction* AddImagesToSlideshow2;
+    QMenu* SetWallpaper2;
+
+    // CategoryView
+    void beginAttach(TCategory& category) override;
+    void fillImages(const QList<TImageElement*>& records) override;
+    void endAttach(bool acceptsDroppedFiles) override;
+    void setCaption(const QString& caption) override;
+    void showCategoryName(const QString& name) override;
+    void setStatusText(const QString& text) override;
+    void addImageItem(TImageElement* record) override;
+    void removeImageItem(std::int32_t seqNo) override;
+    void clearImages() override;
+    void repaintImages() override;
+    void closeView() override;
+
+signals:
+    void keywordSearchRequested();     // Ctrl+F
+    void mainMenuRequested(QChar key); // Alt+F, W, S, C, H: the main window's menu of that letter
+    void closed();                     // the window was closed and has left its category
+
+public slots:
+    void View1Click();
+    void Edit1Click();
+    void PopupMenu1Popup();
+    void Print1Click();
+    void PreviewThisCategory1Click();
+    void Columns1Click();
+    void N1column1Click(QAction* item);
+    void ImageListBoxClick();
+    void CategoryComboBoxDropDown();
+    void CategoryComboBoxChange(int index);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildEditMenu();
+    void buildPopupMenu();
+    QMenu* buildConvertMenu(QMenu* menu);
+    QMenu* buildWallpaperMenu(QMenu* parent, const QString& caption);
+    void FormResize();
+    bool FormKeyDown(const QKeyEvent& key);
+    bool isWindowKey(const QKeyEvent& key) const;
+    bool CategoryComboBoxKeyDown(const QKeyEvent& key);
+    void ImageListBoxKeyDown();
+    void openContextMenu(const QPoint& at);
+    void showSearchWindowControls();
+    void keepOnScreen();
+    void setCommandEnabled(QAction* command, bool enabled);
+    ImageListEnabling currentEnabling() const;
+    int selectedCount() const;
+
+    TCategories& categories_;
+    int checkedColumns_ = 0;
+    QSet<QAction*> notYetAvailable_;
+    QList<std::pair<QAction*, QAction*>> contextTwins_; // context item, main-menu twin
+};
+
+} // namespace glimmora
