@@ -28,20 +28,11 @@ namespace glimmora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::categoryRecord;
+using test::le32;
+using test::waitFor;
 
-std::string le32(std::uint32_t value)
-{
-    char raw[4];
-    qToLittleEndian(value, raw);
-    return std::string(raw, 4);
-}
 
-std::string categoryRecord(std::int32_t id, std::string_view name)
-{
-    std::string record = le32(std::uint32_t(id)) + char(name.size()) + std::string(name);
-    record.resize(32, '\0');
-    return record;
-}
 
 QByteArray storedRecord(std::int32_t seqNo, const QByteArray& path)
 {
@@ -50,16 +41,6 @@ QByteArray storedRecord(std::int32_t seqNo, const QByteArray& path)
            + char(path.size()) + path + QByteArray("\x06\x00\x00\x00\x00\x00", 6);
 }
 
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 30000)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 // Whether some process holds the lock of a data directory.
 bool dataDirectoryLocked(const fs::path& directory)

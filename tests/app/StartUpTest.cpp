@@ -27,6 +27,7 @@ namespace glimmora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::waitFor;
 
 const QString kEmptyScrapbook = QStringLiteral(
     "You can't do anything with Glimmora until your scrapbook has some images in it. Let's do that now.");
@@ -141,16 +142,6 @@ struct LockedFile {
     int fd;
 };
 
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 20000)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 TEST_F(StartUp, FirstInstanceClearsStaleWorkFilesAndASecondInstanceIsRefused)
 {

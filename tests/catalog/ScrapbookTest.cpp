@@ -24,19 +24,7 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-std::string le32(std::uint32_t value)
-{
-    char raw[4];
-    qToLittleEndian(value, raw);
-    return std::string(raw, 4);
-}
 
-std::string categoryRecord(std::int32_t id, std::string_view name)
-{
-    std::string record = le32(std::uint32_t(id)) + char(name.size()) + std::string(name);
-    record.resize(32, '\0');
-    return record;
-}
 
 QByteArray storedRecord(std::int32_t seqNo, const QByteArray& path, const QString& memo = {})
 {

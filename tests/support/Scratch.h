@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +27,14 @@ private:
 
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, std::string_view bytes);
+
+// The raw pieces of the data files: a little-endian 32-bit number, and a category record (number,
+// length-prefixed name, filled up to its 32 bytes).
+std::string le32(std::uint32_t value);
+std::string categoryRecord(std::int32_t id, std::string_view name, char filler = '\0');
+
+// Polls `condition` until it holds (true) or `timeout` has passed (false).
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 // What a run of build/bin/glimmora-cli printed, and how it ended (-1: it did not exit).
 struct ToolRun {
