@@ -220,7 +220,7 @@ ThumbnailResult decodeThumbnail(const QString& path)
 {
     static TLoadPictureModule loader; // no disk registry: an absent disk is explained by the caller
     TImageElement record;
-    record.IT_Path = path;
+    record.IT_Path = pathBytes(path);
     const TVol_Info volume = ReadVolumeInfo(path);
     record.IT_VolumeSerial = volume.serialNumber;
     record.IT_Removable = volume.removable;

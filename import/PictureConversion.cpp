@@ -27,7 +27,7 @@ std::filesystem::path fileSystemPath(const QString& path) { return QFile::encode
 // A file that replaced one the scrapbook knew shows the new picture in its record too.
 void refreshThumbnail(const FileAdding& scrapbook, TImageElement& record)
 {
-    const ThumbnailResult thumbnail = scrapbook.thumbnails.loadThumbnail(record.IT_Path, record);
+    const ThumbnailResult thumbnail = scrapbook.thumbnails.loadThumbnail(localPath(record.IT_Path), record);
     if (thumbnail.code != kLoadLoaded)
         return;
     record.IT_Bitmap = thumbnail.thumbnail;

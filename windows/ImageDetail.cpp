@@ -206,7 +206,7 @@ int TImageDetailForm::LoadStillPicture()
     int result;
     {
         const DetailJpegSettings finest(loader_.Gvbox());
-        result = loader_.LoadFullSizeRetrying(record_->IT_Path, picture, &*record_, errorText_);
+        result = loader_.LoadFullSizeRetrying(localPath(record_->IT_Path), picture, &*record_, errorText_);
     }
     if (result == kLoadLoaded)
         showPicture(picture);
@@ -218,11 +218,11 @@ int TImageDetailForm::LoadStillPicture()
 int TImageDetailForm::LoadMovie()
 {
     QImage firstFrame;
-    const int result = loader_.LoadFullSizeRetrying(record_->IT_Path, firstFrame, &*record_, errorText_);
+    const int result = loader_.LoadFullSizeRetrying(localPath(record_->IT_Path), firstFrame, &*record_, errorText_);
     if (result != kLoadLoaded)
         return result;
     try {
-        MediaPlayer1->open(record_->IT_Path,
+        MediaPlayer1->open(localPath(record_->IT_Path),
                            record_->IT_FileType == kMovType ? MovieContainer::Mov : MovieContainer::Avi);
     } catch (const EMovieFrameError& error) {
         errorText_ = QString::fromUtf8(error.what());
@@ -269,18 +269,19 @@ void TImageDetailForm::placeScrollBox(const DetailLayout& layout)
 
 void TImageDetailForm::showTexts()
 {
-    const QString path = record_->IT_Path;
-    PathLabel->setText(directoryPart(path));
+    const QString shown = displayPath(record_->IT_Path);
+    PathLabel->setText(directoryPart(shown));
     PathLabel->adjustSize();
-    FileLabel->setText(fileNamePart(path));
+    FileLabel->setText(fileNamePart(shown));
     FileLabel->adjustSize();
     const QString memo = record_->IT_Memo.trimmed();
     MemoLabel->setText(memo);
     MemoLabel->adjustSize();
     Label3->setVisible(!memo.isEmpty());
     MemoLabel->setVisible(!memo.isEmpty());
-    lblFileSize->setText(fileSizeText(path));
-    lblTimeStamp->setText(timeStampText(path));
+    const QString file = localPath(record_->IT_Path);
+    lblFileSize->setText(fileSizeText(file));
+    lblTimeStamp->setText(timeStampText(file));
     placeAfter(lblFileSize, FileLabel);
     placeAfter(lblTimeStamp, lblFileSize);
 }

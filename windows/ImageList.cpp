@@ -637,7 +637,7 @@ int TImageListForm::LoadSelectedPicture(const TImageElement& record, QImage& pic
     int result;
     do {
         QString errorText;
-        result = commands_->loader.LoadFullSize(record.IT_Path, picture, &record, false, errorText);
+        result = commands_->loader.LoadFullSize(localPath(record.IT_Path), picture, &record, false, errorText);
         if (result != kLoadLoaded && !errorText.isEmpty())
             showError(errorText);
     } while (result == kLoadRetry);
@@ -647,7 +647,7 @@ int TImageListForm::LoadSelectedPicture(const TImageElement& record, QImage& pic
 QString TImageListForm::AskNewFileName(const TImageElement& record, const QString& extension,
                                        const QString& description)
 {
-    const QString source = record.IT_Path;
+    const QString source = localPath(record.IT_Path);
     const SaveFileRequest request{QStringLiteral("Provide a file name for the new file"),
                                   QFileInfo(source).absolutePath(), proposedFileName(source, extension), description,
                                   extension};
@@ -665,7 +665,7 @@ void TImageListForm::Convert1Click()
     };
     for (const auto& [conversion, actions] : items)
         for (QAction* action : actions)
-            action->setEnabled(record && isConversionOffered(conversion, record->IT_Path));
+            action->setEnabled(record && isConversionOffered(conversion, localPath(record->IT_Path)));
 }
 
 void TImageListForm::toBitmap1Click() { convertSelected(Conversion::Bitmap); }

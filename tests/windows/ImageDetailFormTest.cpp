@@ -157,7 +157,7 @@ TEST_F(DetailWindow, PlayingRunsToTheEndAndSpaceStopsIt)
 TEST_F(DetailWindow, APictureThatCannotBeLoadedIsReportedAndNotShown)
 {
     TImageElement missing = record(QStringLiteral("tree.bmp"));
-    missing.IT_Path = pictures.path("gone.bmp");
+    missing.IT_Path = pathBytes(pictures.path("gone.bmp"));
     TImageDetailForm detail(loader);
     EXPECT_EQ(detail.ShowImage(missing, *window), kLoadGivenUp);
     ASSERT_EQ(messages.shown().size(), 1);
