@@ -5,6 +5,7 @@
 #include "picturecontrol/PictureMetafile.h"
 
 // Qt
+#include <QBuffer>
 #include <QImageWriter>
 #include <QSaveFile>
 
@@ -52,15 +53,23 @@ void writePictureFile(const QImage& picture, PictureFileFormat format, const QSt
 {
     if (picture.isNull())
         throw EPictureWriteError(QStringLiteral("There is no picture to write."));
+    // Encoded whole first: the encoders do not all check what a write took, and a disk that
+    // fills up takes part of a write without an error, so the file's writes are checked here.
+    QBuffer encoded;
+    encoded.open(QIODevice::WriteOnly);
+    if (const QString failure = writeFormat(picture, format, encoded); !failure.isEmpty())
+        throw EPictureWriteError(failure);
+
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw EPictureWriteError(file.errorString());
-    const QString failure = writeFormat(picture, format, file);
-    if (!failure.isEmpty()) {
+    // commit() would overlook a failure of the last buffered write, so the file is flushed first.
+    if (file.write(encoded.data()) != encoded.size() || !file.flush()) {
+        const QString failure = file.errorString();
         file.cancelWriting();
         throw EPictureWriteError(failure);
     }
-    // The temporary file is flushed, synced and renamed over the target; on failure it is removed.
+    // The temporary file is synced and renamed over the target; on failure it is removed.
     if (!file.commit())
         throw EPictureWriteError(file.errorString());
 }

@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 
 // Qt
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
@@ -63,16 +64,23 @@ private:
     bool keeping_ = false;
 };
 
-// Written whole, or not at all.
+// Written whole, or not at all. The bitmap is encoded first and its one write checked, since a
+// disk that fills up takes part of a write without an error, and commit() would overlook a
+// failure of the last buffered write.
 QString writeBitmap(const QImage& picture, const QString& path)
 {
+    QBuffer encoded;
+    encoded.open(QIODevice::WriteOnly);
+    QImageWriter writer(&encoded, "bmp");
+    if (!writer.write(picture.convertToFormat(QImage::Format_RGB888)))
+        return writer.errorString();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(picture.convertToFormat(QImage::Format_RGB888))) {
+    if (file.write(encoded.data()) != encoded.size() || !file.flush()) {
+        const QString failure = file.errorString();
         file.cancelWriting();
-        return writer.errorString();
+        return failure;
     }
     return file.commit() ? QString() : file.errorString();
 }

@@ -154,29 +154,38 @@ TEST(PictureWriting, AGifOfManyColoursKeepsAtMost256CloseToThePicture)
 
 TEST(PictureWriting, AFailedWriteLeavesNoFileAndKeepsTheEarlierOne)
 {
-    test::ScratchDir dir;
-    const auto file = dir / "picture.bmp";
-    test::writeFile(file, "the earlier file");
+    // A file size limit at half the file stands in for a full disk: a write across it takes what
+    // fits, the next fails with EFBIG. A file smaller than the file's write buffer is written
+    // only when the file is closed, a larger one at once; both must fail.
+    for (const QImage& picture : {quadrants(), test::quadrantPicture(40, 30, test::kColourQuadrants)}) {
+        for (const FormatCase& f : kFormats) {
+            SCOPED_TRACE(std::to_string(picture.width()) + " " + f.name);
+            test::ScratchDir dir;
+            const auto whole = dir / (std::string("whole.") + f.extension);
+            writePictureFile(picture, f.format, test::qPath(whole));
+            const auto file = dir / (std::string("picture.") + f.extension);
+            test::writeFile(file, "the earlier file");
 
-    // A file size limit stands in for a full disk: writes beyond it fail with EFBIG.
-    struct rlimit old {};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    struct rlimit small = old;
-    small.rlim_cur = 4096;
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    std::string message;
-    try {
-        writePictureFile(quadrants(), PictureFileFormat::Bitmap, test::qPath(file));
-    } catch (const EPictureWriteError& error) {
-        message = error.what();
+            struct rlimit old {};
+            ::getrlimit(RLIMIT_FSIZE, &old);
+            struct rlimit half = old;
+            half.rlim_cur = std::filesystem::file_size(whole) / 2;
+            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &half), 0);
+            std::string message;
+            try {
+                writePictureFile(picture, f.format, test::qPath(file));
+            } catch (const EPictureWriteError& error) {
+                message = error.what();
+            }
+            ::setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, previous);
+
+            EXPECT_FALSE(message.empty());
+            EXPECT_EQ(test::readFile(file), "the earlier file");
+            EXPECT_EQ(QDir(test::qPath(dir.path())).entryList(QDir::Files).size(), 2);
+        }
     }
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previous);
-
-    EXPECT_FALSE(message.empty());
-    EXPECT_EQ(test::readFile(file), "the earlier file");
-    EXPECT_EQ(QDir(test::qPath(dir.path())).entryList(QDir::Files), QStringList{"picture.bmp"});
 }
 
 TEST(PictureWriting, ADirectoryThatCannotBeWrittenIsReported)

@@ -22,8 +22,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+
+#include <sys/resource.h>
 
 namespace glimmora {
 namespace {
@@ -87,6 +90,29 @@ TEST_F(Wallpaper, CentredThenTiledOnGnomeLeavesOneBitmapAndTheTiledOption)
     const QImage bitmap(wallpaperBitmapPath());
     EXPECT_EQ(bitmap.size(), QSize(30, 70));
     EXPECT_EQ(bitmap.pixel(15, 35), qRgb(0, 0, 255));
+}
+
+TEST_F(Wallpaper, ABitmapThatCannotBeWrittenWholeLeavesTheEarlierOneAndTheDesktopUntold)
+{
+    onDesktop("GNOME");
+    ASSERT_EQ(SetDesktopWallpaper(plainPicture(Qt::red), WallpaperStyle::Centred), QString());
+    const auto bitmapSize = fs::file_size(QFile::encodeName(wallpaperBitmapPath()).toStdString());
+
+    // A file size limit below the new bitmap stands in for a full disk.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit limit = old;
+    limit.rlim_cur = bitmapSize / 2;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const QString message = SetDesktopWallpaper(plainPicture(Qt::blue), WallpaperStyle::Tiled);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_TRUE(message.startsWith(QStringLiteral("The wallpaper could not be written to "))) << message.toStdString();
+    EXPECT_EQ(QImage(wallpaperBitmapPath()).pixel(10, 10), qRgb(255, 0, 0));
+    EXPECT_EQ(gsettingsGet("picture-options"), QStringLiteral("'centered'"));
+    EXPECT_EQ(filesBesideTheBitmap(), QStringList{"GlimmoraWall.bmp"});
 }
 
 TEST_F(Wallpaper, AnUnknownDesktopIsToldAndNothingIsWritten)
