@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalog/RemoveableMediaList.h"
 #include "catalog/Scrapbook.h"
 
 #include <functional>
@@ -20,5 +21,12 @@ int saveScrapbook(TScrapbook& scrapbook);
 // Runs a command body, reporting any failure of the scrapbook (and any other exception) as a
 // failure of the command.
 int reportingFailures(const std::function<int()>& body);
+
+// A removable disk met by the tool is registered under its label, as no one is there to type a
+// description.
+class LabelAsDescription : public DiskDescriptionPrompt {
+public:
+    QString askDescription(const NewDiskDetails& disk) override;
+};
 
 } // namespace glimmora::cli

@@ -638,7 +638,8 @@ int TImageListForm::LoadSelectedPicture(const TImageElement& record, QImage& pic
     do {
         QString errorText;
         result = commands_->loader.LoadFullSize(localPath(record.IT_Path), picture, &record, false, errorText);
-        if (result != kLoadLoaded && !errorText.isEmpty())
+        // A cancelled prompt for a missing disk has said all there is to say.
+        if (result == kLoadFailed)
             showError(errorText);
     } while (result == kLoadRetry);
     return result;
