@@ -100,7 +100,7 @@ TImageDetailForm::TImageDetailForm(TLoadPictureModule& loader, QWidget* parent) 
     ScrollBox1->setFrameShape(QFrame::NoFrame);
     ScrollBox1->setBackgroundRole(QPalette::Window);
     Image1 = new QLabel;
-    Image1->setAccessibleName(tr("Picture"));
+    Image1->setAccessibleName(QStringLiteral("Picture"));
     ScrollBox1->setWidget(Image1);
     buildPanel();
     bindPlayerKeys();
@@ -154,7 +154,8 @@ void TImageDetailForm::buildPanel()
     connect(MediaPlayer1, &TMoviePlayerBar::failed, this, &TImageDetailForm::reportPlayerFailure);
 }
 
-// The player's keys work wherever the focus is in the window, while a movie is shown.
+// The player's keys work wherever the focus is in the window while a movie is shown; for a still
+// picture the keys are the scroll box's and the button's.
 void TImageDetailForm::bindPlayerKeys()
 {
     const std::pair<QKeySequence, void (TMoviePlayerBar::*)()> keys[] = {
@@ -166,10 +167,9 @@ void TImageDetailForm::bindPlayerKeys()
     };
     for (const auto& [key, command] : keys) {
         auto* shortcut = new QShortcut(key, this);
-        connect(shortcut, &QShortcut::activated, MediaPlayer1, [this, command] {
-            if (isMovie())
-                (MediaPlayer1->*command)();
-        });
+        shortcut->setEnabled(false);
+        connect(shortcut, &QShortcut::activated, MediaPlayer1, [this, command] { (MediaPlayer1->*command)(); });
+        playerKeys_.append(shortcut);
     }
 }
 
@@ -246,6 +246,8 @@ void TImageDetailForm::layOut()
     Panel1->setGeometry(0, layout.panelTop, layout.clientWidth, kDetailPanelHeight);
     Button1->setGeometry(layout.button);
     MediaPlayer1->setVisible(isMovie());
+    for (QShortcut* key : std::as_const(playerKeys_))
+        key->setEnabled(isMovie());
     if (isMovie())
         MediaPlayer1->setGeometry(playerBarGeometry(layout.button, MediaPlayer1->width()));
     showTexts();

@@ -6,6 +6,7 @@
 // Qt
 #include <QDialog>
 #include <QImage>
+#include <QList>
 #include <QPointer>
 
 #include <optional>
@@ -15,6 +16,7 @@ class QMenu;
 class QMenuBar;
 class QPushButton;
 class QScrollArea;
+class QShortcut;
 
 namespace glimmora {
 
@@ -34,9 +36,9 @@ public:
     explicit TImageDetailForm(TLoadPictureModule& loader, QWidget* parent = nullptr);
     ~TImageDetailForm() override;
 
-    // Loads the image of `record` (a still at full size, a movie's first frame) and lays the
-    // window out for it. Returns the loader's result: loaded, not loaded, or retry (the caller
-    // calls again); a failure has been reported and returns not loaded.
+    // Loads the image of `record` (a still at full size, a movie's first frame; again as often as
+    // the user asks to retry) and lays the window out for it. Returns loaded or not loaded; a
+    // failure has been reported and returns not loaded.
     int ShowImage(const TImageElement& record, TImageListForm& window);
 
     // What the window shows and prints: the picture, or the movie frame on display.
@@ -93,6 +95,7 @@ private:
     QPointer<TImageListForm> window_;
     QImage picture_;
     QString errorText_;
+    QList<QShortcut*> playerKeys_;
 };
 
 } // namespace glimmora

@@ -624,11 +624,7 @@ void TImageListForm::Enlarge1Click()
         return;
     const TImageElement record = *selected;
     TImageDetailForm detail(commands_->loader, this);
-    int result;
-    do {
-        result = detail.ShowImage(record, *this);
-    } while (result == kLoadRetry);
-    if (result == kLoadLoaded)
+    if (detail.ShowImage(record, *this) == kLoadLoaded)
         detail.exec();
 }
 

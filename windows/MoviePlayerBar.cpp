@@ -19,12 +19,18 @@ TMoviePlayerBar::TMoviePlayerBar(QWidget* parent) : QWidget(parent)
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    PlayButton = addButton(QStyle::SP_MediaPlay, tr("Play"), tr("Space"), &TMoviePlayerBar::play);
-    StopButton = addButton(QStyle::SP_MediaStop, tr("Stop"), tr("Space"), &TMoviePlayerBar::stop);
-    NextButton = addButton(QStyle::SP_MediaSkipForward, tr("Last frame"), tr("End"), &TMoviePlayerBar::last);
-    PrevButton = addButton(QStyle::SP_MediaSkipBackward, tr("First frame"), tr("Home"), &TMoviePlayerBar::first);
-    StepButton = addButton(QStyle::SP_MediaSeekForward, tr("Step"), tr("Right"), &TMoviePlayerBar::step);
-    BackButton = addButton(QStyle::SP_MediaSeekBackward, tr("Back"), tr("Left"), &TMoviePlayerBar::back);
+    PlayButton =
+        addButton(QStyle::SP_MediaPlay, QStringLiteral("Play"), QStringLiteral("Space"), &TMoviePlayerBar::play);
+    StopButton =
+        addButton(QStyle::SP_MediaStop, QStringLiteral("Stop"), QStringLiteral("Space"), &TMoviePlayerBar::stop);
+    NextButton = addButton(QStyle::SP_MediaSkipForward, QStringLiteral("Last frame"), QStringLiteral("End"),
+                           &TMoviePlayerBar::last);
+    PrevButton = addButton(QStyle::SP_MediaSkipBackward, QStringLiteral("First frame"), QStringLiteral("Home"),
+                           &TMoviePlayerBar::first);
+    StepButton =
+        addButton(QStyle::SP_MediaSeekForward, QStringLiteral("Step"), QStringLiteral("Right"), &TMoviePlayerBar::step);
+    BackButton =
+        addButton(QStyle::SP_MediaSeekBackward, QStringLiteral("Back"), QStringLiteral("Left"), &TMoviePlayerBar::back);
     setFixedWidth(layout->count() * kButtonWidth);
     connect(&timer_, &QTimer::timeout, this, &TMoviePlayerBar::playNextFrame);
     updateButtons();

@@ -87,6 +87,8 @@ TEST_F(DetailWindow, PicturesWiderOrTallerThanTheScreenScroll)
     EXPECT_TRUE(wide->ScrollBox1->horizontalScrollBar()->isVisible());
     EXPECT_FALSE(wide->ScrollBox1->verticalScrollBar()->isVisible());
     EXPECT_EQ(wide->ScrollBox1->height(), 40);
+    QTest::keyClick(wide->ScrollBox1, Qt::Key_Right);
+    EXPECT_GT(wide->ScrollBox1->horizontalScrollBar()->value(), 0) << "the arrows scroll a still picture";
 
     const auto tall = showDetail(QStringLiteral("tall.png"));
     EXPECT_EQ(tall->width(), 465);
