@@ -55,6 +55,12 @@ QString runCommand(const QString& commandLine);
 // The first word of a command line that is not on PATH, or empty.
 QString missingTool(const QString& commandLine);
 
+// What a camera adds to its JPEG, written into `jpegFile` by exiftool: an EXIF block with
+// `thumbnail` as the stored thumbnail (none when null) and the orientation tag (none when 0).
+// Empty when written, else what went wrong; exiftool is the independent writer.
+inline const QString kExifTool = QStringLiteral("exiftool");
+QString addExif(const std::filesystem::path& jpegFile, const QImage& thumbnail, int orientation);
+
 void writeBytes(const std::filesystem::path& file, const QByteArray& bytes);
 QString qPath(const std::filesystem::path& path);
 
