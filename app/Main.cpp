@@ -90,7 +90,7 @@ void TMainForm::openScrapbook()
     Categories = std::make_unique<TCategories>(DataPath + QStringLiteral(".cat"), *Correspondences);
     RemoveableMedia = std::make_unique<TRemoveableMediaList>(DataPath + QStringLiteral(".rmv"));
     RemoveableMedia->Load();
-    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia.get());
+    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia.get(), readEmbeddedThumbnailsSetting());
     ImageElementForm = std::make_unique<TImageElementForm>(DataPath + QStringLiteral(".idb"), *Categories);
 }
 

@@ -24,14 +24,14 @@ class TCategories;
 class TFolderTree;
 class TImageElementForm;
 class TRemoveableMediaList;
-class ThumbnailSource;
+class TLoadPictureModule;
 
 // The program-wide objects an import works on; all outlive the dialog.
 struct ImportScrapbook {
     TImageElementForm& images;
     TCategories& categories;
     TRemoveableMediaList& disks;
-    ThumbnailSource& loader; // the picture loader
+    TLoadPictureModule& loader; // the picture loader
 };
 
 // The Load dialog: the user picks a directory in the folder tree, how its pictures are assigned

@@ -19,10 +19,9 @@
 namespace glimmora {
 namespace {
 
+using test::kProbeQuadrants;
 using test::Quadrants;
 
-// Colours of the stored thumbnails, none of them near those of the main pictures.
-constexpr Quadrants kProbeQuadrants{0xFF00FFFF, 0xFFFF00FF, 0xFFFFFFFF, 0xFFFF8000};
 constexpr int kTolerance = 48;
 
 Quadrants turnedClockwise(const Quadrants& q) { return {q[2], q[0], q[3], q[1]}; }

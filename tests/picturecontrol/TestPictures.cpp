@@ -350,6 +350,13 @@ QString addExif(const std::filesystem::path& jpegFile, const QImage& thumbnail, 
     return failure;
 }
 
+QString writeCameraJpeg(const std::filesystem::path& file, QSize pictureSize, QSize thumbnailSize, int orientation)
+{
+    writeBytes(file,
+               encodedPicture(quadrantPicture(pictureSize.width(), pictureSize.height(), kColourQuadrants), "JPEG"));
+    return addExif(file, quadrantPicture(thumbnailSize.width(), thumbnailSize.height(), kProbeQuadrants), orientation);
+}
+
 void writeBytes(const std::filesystem::path& file, const QByteArray& bytes)
 {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
