@@ -9,6 +9,7 @@
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
+#include "catalog/Scrapbook.h"
 #include "dialogs/CategoryDelete.h"
 #include "dialogs/NewCategory.h"
 #include "dialogs/NewWindow.h"
@@ -18,6 +19,7 @@
 #include "platform/MessageService.h"
 #include "platform/Paths.h"
 #include "platform/Settings.h"
+#include "platform/TerminationSignals.h"
 #include "platform/UserInterface.h"
 #include "printing/Printing.h"
 #include "slideshow/GlimmoraBusObject.h"
@@ -39,6 +41,7 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <cstdio>
 #include <exception>
 
 // The icons live in this static library, whose resource initialiser the linker would drop;
@@ -84,14 +87,21 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     openScrapbook();
 }
 
+// The categories, memberships and removable disks are read and the image store checked, in
+// that order; the program entry reports a scrapbook that cannot be opened and ends.
 void TMainForm::openScrapbook()
 {
-    Correspondences = std::make_unique<TCorrespondences>(DataPath + QStringLiteral(".cor"));
-    Categories = std::make_unique<TCategories>(DataPath + QStringLiteral(".cat"), *Correspondences);
-    RemoveableMedia = std::make_unique<TRemoveableMediaList>(DataPath + QStringLiteral(".rmv"));
-    RemoveableMedia->Load();
-    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia.get(), readEmbeddedThumbnailsSetting());
-    ImageElementForm = std::make_unique<TImageElementForm>(DataPath + QStringLiteral(".idb"), *Categories);
+    try {
+        Scrapbook = std::make_unique<TScrapbook>(dataDirectory(), TScrapbook::Access::ReadWrite);
+    } catch (const EScrapbookError& error) {
+        ScrapbookError = QString::fromUtf8(error.what());
+        return;
+    }
+    Correspondences = &Scrapbook->memberships();
+    Categories = &Scrapbook->categories();
+    RemoveableMedia = &Scrapbook->disks();
+    ImageElementForm = &Scrapbook->images();
+    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia, readEmbeddedThumbnailsSetting());
 }
 
 TMainForm::~TMainForm() = default;
@@ -266,6 +276,7 @@ void TMainForm::FormCreate()
     setEnabled(true);
     QGuiApplication::restoreOverrideCursor();
 
+    reportRepairs();
     FirstRun = !readFirstTimeFlag();
     if (FirstRun)
         runFirstRunDialogue();
@@ -275,6 +286,18 @@ void TMainForm::FormCreate()
     processPendingEvents();
     if (!isMinimized())
         NewWindow1Click();
+}
+
+// What opening the scrapbook set right is told once; it is saved with the next save.
+void TMainForm::reportRepairs()
+{
+    const QStringList repairs = Scrapbook->repairs().sentences();
+    if (repairs.isEmpty())
+        return;
+    showMessage({QStringLiteral("The scrapbook's files were out of step, and Glimmora has set them right:\n%1\n"
+                                "The repairs are saved with the next change, or when Glimmora closes.")
+                     .arg(repairs.join(QLatin1Char('\n'))),
+                 QStringLiteral("Glimmora"), MessageIcon::Information});
 }
 
 void TMainForm::runFirstRunDialogue()
@@ -322,7 +345,7 @@ void TMainForm::FormActivate() { HelpWindow::setHelpDirectory(programDirectory()
 void TMainForm::AddImagestoScrapbook1Click()
 {
     // The dialog places itself: top left while the scrapbook is empty, else centred.
-    TLoadform dialog({*ImageElementForm, *Categories, *RemoveableMedia, *LoadPicture}, LastLoadDirectory, this);
+    TLoadform dialog({*Scrapbook, *LoadPicture}, LastLoadDirectory, this);
     dialog.exec();
     LastLoadDirectory = dialog.LastDirectory();
 }
@@ -366,7 +389,7 @@ void TMainForm::RuntheDemo1Click() { SlideshowLink->RunTheDemo(); }
 
 void TMainForm::saveAfterCommand()
 {
-    const QString failure = SaveCategoryChanges(*ImageElementForm, *Categories);
+    const QString failure = Scrapbook->trySave();
     if (!failure.isEmpty())
         showMessage({failure, QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
                      MessageBeep::Error});
@@ -578,15 +601,53 @@ void TMainForm::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+QString TMainForm::saveScrapbook()
+{
+    if (!Scrapbook)
+        return {};
+    QString failure;
+    if (!RemoveableMedia->Save())
+        failure =
+            QStringLiteral("The list of removable disks could not be saved to %1.").arg(RemoveableMedia->fileName());
+    try {
+        Scrapbook->save();
+    } catch (const EScrapbookSaveError& error) {
+        failure = (failure + QLatin1Char(' ') + QString::fromUtf8(error.what())).trimmed();
+    }
+    return failure;
+}
+
 void TMainForm::FormClose()
 {
     closed_ = true;
-    RemoveableMedia->Save();
-    Correspondences->SaveMemberships();
-    Categories->SaveCategories();
-    ImageElementForm->FreePathIndex();
+    const QString failure = saveScrapbook();
+    if (ImageElementForm)
+        ImageElementForm->FreePathIndex();
+    if (!failure.isEmpty())
+        showMessage({failure + QStringLiteral(" Glimmora ends; what was not saved is lost."),
+                     QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
+                     MessageBeep::Error});
     SlideshowLink->CloseServer();
     HelpWindow::quit();
+}
+
+void TMainForm::EndSession(int signal)
+{
+    if (!closed_) {
+        closed_ = true;
+        const QString failure = saveScrapbook();
+        if (!failure.isEmpty())
+            std::fprintf(stderr, "glimmora: %s What was not saved is lost.\n", failure.toLocal8Bit().constData());
+        SlideshowLink->CloseServer();
+    }
+    TerminationSignals::endProcess(signal);
+}
+
+void TMainForm::SaveForSession()
+{
+    const QString failure = saveScrapbook();
+    if (!failure.isEmpty())
+        std::fprintf(stderr, "glimmora: %s\n", failure.toLocal8Bit().constData());
 }
 
 } // namespace glimmora

@@ -26,6 +26,7 @@ class TCorrespondences;
 class TImageElementForm;
 class TLoadPictureModule;
 class TRemoveableMediaList;
+class TScrapbook;
 class TGlimmoraBusObject;
 class TSlideshowLink;
 
@@ -40,6 +41,15 @@ public:
 
     // The start-up dialogue, run by the program entry right after construction.
     void FormCreate();
+    // Saves the removable-disk list and the scrapbook (store, memberships, categories); returns
+    // what could not be saved, empty when everything was.
+    QString saveScrapbook();
+    // The desktop session ends (SIGTERM, SIGHUP) while the program may be anywhere, also in a
+    // modal dialog: the close's saving is done at once (messages go to standard error, nobody is
+    // there to read a box), and the process ends as the signal would have ended it.
+    void EndSession(int signal);
+    // The session manager asks for unsaved work: everything is saved, the program goes on.
+    void SaveForSession();
 
     // Window state the start-up and its tests read.
     QString DataPath;
@@ -48,12 +58,14 @@ public:
     bool SlideshowInstalled = false;
     TSlideshowLink* SlideshowLink = nullptr;
 
-    // The scrapbook, created in this order and destroyed in the reverse one: the image data
-    // module registers with the categories, which hold the memberships.
-    std::unique_ptr<TCorrespondences> Correspondences;
-    std::unique_ptr<TCategories> Categories;
-    std::unique_ptr<TRemoveableMediaList> RemoveableMedia;
-    std::unique_ptr<TImageElementForm> ImageElementForm;
+    // The scrapbook and its parts (which it owns); none when it could not be opened, and
+    // ScrapbookError says why.
+    std::unique_ptr<TScrapbook> Scrapbook;
+    QString ScrapbookError;
+    TCorrespondences* Correspondences = nullptr;
+    TCategories* Categories = nullptr;
+    TRemoveableMediaList* RemoveableMedia = nullptr;
+    TImageElementForm* ImageElementForm = nullptr;
     // Holds the disk registry to name a missing disk, so it comes after it.
     std::unique_ptr<TLoadPictureModule> LoadPicture;
 
@@ -147,6 +159,7 @@ private:
     void placeAtTopOfScreen();
     void runFirstRunDialogue();
     void runEmptyScrapbookImport();
+    void reportRepairs();
     void FormClose();
     // Saves the scrapbook after a command changed its categories or memberships; a failure is
     // reported.

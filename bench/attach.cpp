@@ -10,7 +10,6 @@
 // medians and their ratio (goal: at most 2), and how many cells the window painted.
 
 #include "catalog/Categories.h"
-#include "catalog/CategoryCommands.h"
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "store/QDB.h"
@@ -24,6 +23,7 @@
 #include <QListView>
 
 #include <algorithm>
+#include <exception>
 #include <cstdlib>
 #include <cstdio>
 #include <vector>
@@ -56,7 +56,7 @@ void buildScrapbook(const QString& base, int count)
         TImageElement record;
         record.IT_SeqNo = seqNo;
         record.IT_FileType = 3;
-        record.IT_Path = QStringLiteral("/nowhere/bench/photo-%1.jpg").arg(seqNo, 5, 10, QLatin1Char('0'));
+        record.IT_Path = QStringLiteral("/nowhere/bench/photo-%1.jpg").arg(seqNo, 5, 10, QLatin1Char('0')).toUtf8();
         record.IT_PathHash = PathChecksum(record.IT_Path);
         record.IT_Memo = QStringLiteral(" photo number %1 ").arg(seqNo);
         record.IT_Bitmap = QImage(60, 45, QImage::Format_RGB888);
@@ -64,11 +64,14 @@ void buildScrapbook(const QString& base, int count)
         images.WriteImage(record);
         categories.AddImageToCategory(bench, record);
     }
-    images.openStore();
+    images.openStore(TImageElementForm::Use::Change);
     images.ImageTable().setAdminInteger("MAX_SEQ_NO", count);
-    const QString failure = SaveCategoryChanges(images, categories);
-    if (!failure.isEmpty()) {
-        std::fprintf(stderr, "bench_attach: %s\n", qPrintable(failure));
+    try {
+        images.EndImagePass();
+        memberships.SaveMemberships();
+        categories.SaveCategories();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_attach: %s\n", error.what());
         std::exit(1);
     }
 }

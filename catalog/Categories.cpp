@@ -79,7 +79,7 @@ TCategory::TCategory(std::int32_t id, const QString& name)
 {}
 
 TCategories::TCategories(const QString& fileName, TCorrespondences& memberships)
-    : fileName_(fileName),
+    : file_(fileName),
       memberships_(memberships)
 {
     LoadCategories();
@@ -97,7 +97,7 @@ void TCategories::LoadCategories()
         closeWindows(*category);
     categories_.clear();
     unassignedId_ = 0;
-    for (const CategoryRecord& record : decodeCategoryRecords(readDataFile(fileName_))) {
+    for (const CategoryRecord& record : decodeCategoryRecords(file_.read())) {
         if (record.name == kUnassignedName.toLatin1())
             unassignedId_ = record.id;
         categories_.push_back(std::make_unique<TCategory>(record.id, storedTextFrom(record.name)));
@@ -109,13 +109,13 @@ void TCategories::LoadCategories()
     categories_.push_back(std::make_unique<TCategory>(kSearchResultsId, kSearchResultsName));
 }
 
-bool TCategories::SaveCategories() const
+void TCategories::SaveCategories()
 {
     QList<CategoryRecord> records;
     for (const auto& category : categories_)
         if (category->CategoryId >= 0)
             records.append({category->CategoryId, storedTextBytes(category->CategoryName, kCategoryNameBytes)});
-    return writeDataFileAtomically(fileName_, encodeCategoryRecords(records));
+    file_.write(encodeCategoryRecords(records));
 }
 
 TCategory* TCategories::FindCategory(std::int32_t id) const
@@ -242,7 +242,7 @@ void TCategories::LoadCategoryImages(TCategory& category)
         if (record && !record->IT_Path.isEmpty())
             category.ImageElementList->push_back(std::move(record));
     }
-    images_->closeStore();
+    images_->EndReadPass();
 }
 
 void TCategories::UnloadCategoryImages(TCategory& category) { category.ImageElementList.reset(); }

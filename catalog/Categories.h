@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalog/DataFile.h"
 #include "catalog/ImageElement.h"
 
 // Qt
@@ -67,7 +68,8 @@ inline constexpr int kCategoryMenuColumnLength = 25;
 // and "Search Results" (number -1, never saved).
 class TCategories {
 public:
-    // Reads the file; the memberships must outlive the collection.
+    // Reads the file (raising EDataFileError when it exists but cannot be read); the memberships
+    // must outlive the collection.
     TCategories(const QString& fileName, TCorrespondences& memberships);
     // Closes the windows of every category; the file is written only by SaveCategories.
     ~TCategories();
@@ -79,8 +81,9 @@ public:
 
     // Empties the list and reads the category file again.
     void LoadCategories();
-    // Rewrites the file atomically with every category numbered 0 or more; false on failure.
-    bool SaveCategories() const;
+    // Rewrites the file with every category numbered 0 or more (unless it holds them already);
+    // raises EDataFileError, the old file untouched, when it cannot be written.
+    void SaveCategories();
 
     TCategory* FindCategory(std::int32_t id) const;
     // Finds a category by its trimmed, lower-cased name, or (unless findOnly) appends a new one
@@ -121,7 +124,7 @@ public:
     // Every category in list order, "Search Results" last.
     const std::vector<std::unique_ptr<TCategory>>& categories() const { return categories_; }
     TCorrespondences& memberships() const { return memberships_; }
-    const QString& fileName() const { return fileName_; }
+    const QString& fileName() const { return file_.path(); }
 
 private:
     std::int32_t nextCategoryId(std::int32_t highest) const;
@@ -129,7 +132,7 @@ private:
     void updateCaptions(TCategory& category);
     void updateStatusTexts(TCategory& category);
 
-    QString fileName_;
+    TDataFile file_;
     TCorrespondences& memberships_;
     TImageElementForm* images_ = nullptr;
     std::vector<std::unique_ptr<TCategory>> categories_;

@@ -2,11 +2,8 @@
 
 #include "catalog/Categories.h"
 #include "catalog/Correspondences.h"
-#include "catalog/ImageElementForm.h"
 #include "catalog/StoredText.h"
-#include "store/QDB.h"
 
-#include <exception>
 
 namespace glimmora {
 
@@ -73,22 +70,6 @@ CategoryCommandResult RenameCategory(TCategories& categories, TCategory& target,
 bool isDeletableCategory(const TCategories& categories, const TCategory& category)
 {
     return category.CategoryId >= 0 && category.CategoryId != categories.UnassignedId();
-}
-
-QString SaveCategoryChanges(TImageElementForm& images, TCategories& categories)
-{
-    try {
-        if (images.ImageTable().active())
-            images.EndImagePass();
-    } catch (const std::exception& error) {
-        return QStringLiteral("The scrapbook could not be saved: %1.").arg(QString::fromUtf8(error.what()));
-    }
-    if (!categories.memberships().SaveMemberships())
-        return QStringLiteral("The category memberships could not be saved to %1.")
-            .arg(categories.memberships().fileName());
-    if (!categories.SaveCategories())
-        return QStringLiteral("The categories could not be saved to %1.").arg(categories.fileName());
-    return QString();
 }
 
 } // namespace glimmora

@@ -9,7 +9,6 @@ namespace glimmora {
 
 class TCategories;
 class TCategory;
-class TImageElementForm;
 
 // The category commands as the category dialogs and glimmora-cli run them: the same checks, the
 // same refusals and texts. The dialogs keep what only a window does (the key filter, beeps, the
@@ -50,10 +49,5 @@ CategoryCommandResult RenameCategory(TCategories& categories, TCategory& target,
 
 // Whether a category may be deleted or renamed: "(unassigned)" and "Search Results" may not.
 bool isDeletableCategory(const TCategories& categories, const TCategory& category);
-
-// Saves what a command changed so that the four files stay one scrapbook: the image store
-// first (when a command left it open with changes), then the memberships, then the categories,
-// and nothing after a save that failed. Returns what failed, empty when all was saved.
-QString SaveCategoryChanges(TImageElementForm& images, TCategories& categories);
 
 } // namespace glimmora

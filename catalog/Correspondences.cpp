@@ -34,40 +34,88 @@ QByteArray encodeMemberships(const QList<Membership>& pairs)
     return bytes;
 }
 
-TCorrespondences::TCorrespondences(const QString& fileName)
-    : fileName_(fileName),
-      pairs_(decodeMemberships(readDataFile(fileName)))
-{}
+TCorrespondences::TCorrespondences(const QString& fileName) : file_(fileName)
+{
+    for (const Membership& pair : decodeMemberships(file_.read()))
+        AddMembership(pair.categoryId, pair.seqNo);
+}
 
-bool TCorrespondences::SaveMemberships() const { return writeDataFileAtomically(fileName_, encodeMemberships(pairs_)); }
+void TCorrespondences::SaveMemberships() { file_.write(encodeMemberships(pairs())); }
 
 void TCorrespondences::AddMembership(std::int32_t categoryId, std::int32_t seqNo)
 {
     const Membership pair{categoryId, seqNo};
-    if (!pairs_.contains(pair))
-        pairs_.append(pair);
+    if (!places_.contains(pair))
+        append(pair);
 }
 
 void TCorrespondences::RemoveMembership(std::int32_t categoryId, std::int32_t seqNo)
 {
-    pairs_.removeOne(Membership{categoryId, seqNo});
+    const Membership pair{categoryId, seqNo};
+    if (places_.remove(pair))
+        forget(pair);
 }
 
-bool TCorrespondences::ImageHasCategory(std::int32_t seqNo) const
+int TCorrespondences::RemoveMemberships(const std::function<bool(const Membership&)>& drop)
 {
-    return std::any_of(pairs_.begin(), pairs_.end(), [seqNo](const Membership& pair) { return pair.seqNo == seqNo; });
+    int removed = 0;
+    for (auto place = places_.begin(); place != places_.end();) {
+        if (drop(place.key())) {
+            const Membership pair = place.key();
+            place = places_.erase(place);
+            forget(pair);
+            ++removed;
+        } else {
+            ++place;
+        }
+    }
+    return removed;
 }
 
-bool TCorrespondences::CategoryHasImages(std::int32_t categoryId) const
+void TCorrespondences::append(const Membership& pair)
 {
-    return std::any_of(pairs_.begin(), pairs_.end(),
-                       [categoryId](const Membership& pair) { return pair.categoryId == categoryId; });
+    places_.insert(pair, nextPlace_++);
+    categoriesOf_[pair.seqNo].append(pair.categoryId);
+    ++imageCounts_[pair.categoryId];
+    if (!orderedStale_)
+        ordered_.append(pair);
 }
+
+void TCorrespondences::forget(const Membership& pair)
+{
+    const auto categories = categoriesOf_.find(pair.seqNo);
+    categories->removeOne(pair.categoryId);
+    if (categories->isEmpty())
+        categoriesOf_.erase(categories);
+    if (--imageCounts_[pair.categoryId] == 0)
+        imageCounts_.remove(pair.categoryId);
+    orderedStale_ = true;
+}
+
+const QList<Membership>& TCorrespondences::pairs() const
+{
+    if (orderedStale_) {
+        QList<std::pair<quint64, Membership>> placed;
+        placed.reserve(places_.size());
+        for (auto place = places_.cbegin(); place != places_.cend(); ++place)
+            placed.append({place.value(), place.key()});
+        std::sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        ordered_.clear();
+        ordered_.reserve(placed.size());
+        for (const auto& [place, pair] : placed)
+            ordered_.append(pair);
+        orderedStale_ = false;
+    }
+    return ordered_;
+}
+
+bool TCorrespondences::ImageHasCategory(std::int32_t seqNo) const { return categoriesOf_.contains(seqNo); }
+
+bool TCorrespondences::CategoryHasImages(std::int32_t categoryId) const { return imageCounts_.contains(categoryId); }
 
 int TCorrespondences::ImageCategoryCount(const TImageElement& record) const
 {
-    return static_cast<int>(std::count_if(pairs_.begin(), pairs_.end(),
-                                          [&record](const Membership& pair) { return pair.seqNo == record.IT_SeqNo; }));
+    return int(categoriesOf_.value(record.IT_SeqNo).size());
 }
 
 } // namespace glimmora

@@ -52,7 +52,9 @@ std::int32_t PathChecksum(const QString& path) { return PathChecksum(pathBytes(p
 
 QByteArray pathBytes(const QString& path) { return QFile::encodeName(path); }
 
-QString pathFromBytes(const QByteArray& bytes) { return QFile::decodeName(bytes); }
+QString localPath(const QByteArray& bytes) { return QFile::decodeName(bytes); }
+
+QString displayPath(QByteArrayView bytes) { return storedTextFrom(bytes); }
 
 std::string ImageStoreKey(std::int32_t seqNo)
 {
@@ -62,6 +64,11 @@ std::string ImageStoreKey(std::int32_t seqNo)
 }
 
 QString fileNamePart(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
+
+QString fileNamePart(const QByteArray& path)
+{
+    return displayPath(QByteArrayView(path).sliced(path.lastIndexOf('/') + 1));
+}
 
 QString MemoText(const QString& base, const QString& entered)
 {

@@ -20,7 +20,7 @@ struct TImageElement {
     std::uint32_t IT_VolumeSerial = 0;
     std::int32_t IT_PathHash = 0;
     bool IT_Removable = false;
-    QString IT_Path; // the folded full path: the image's identity
+    QByteArray IT_Path; // the folded full path as the file system's bytes: the image's identity
     QString IT_Memo;
     QImage IT_Bitmap; // the thumbnail; null when there is none
 
@@ -43,15 +43,22 @@ std::int32_t PathChecksum(const QByteArray& bytes);
 // The checksum of a path, over its file-system bytes.
 std::int32_t PathChecksum(const QString& path);
 
-// The file-system bytes of a path and back.
+// A record's path keeps the bytes it was stored with, whatever they are: a path written on
+// another system need not be UTF-8, and changing one byte would make it another image.
+
+// The file-system bytes of a path as Qt names it.
 QByteArray pathBytes(const QString& path);
-QString pathFromBytes(const QByteArray& bytes);
+// The stored bytes as a path for Qt's file functions (exact whenever the bytes are UTF-8).
+QString localPath(const QByteArray& bytes);
+// The stored bytes as the user reads them: UTF-8 when they are valid UTF-8, else Windows-1252.
+QString displayPath(QByteArrayView bytes);
 
 // The image store's key of a sequence number: "%6.6d" (17 gives "000017").
 std::string ImageStoreKey(std::int32_t seqNo);
 
-// The last component of a record's path, as category windows list it.
+// The last component of a path, as category windows list it; of stored bytes, for display.
 QString fileNamePart(const QString& path);
+QString fileNamePart(const QByteArray& path);
 
 // A memo as the memo commands store it: " " + trimmed(trimmed(base) + " " + trimmed(entered)) +
 // " ", so that every memo begins and ends with one blank (base is empty when replacing).

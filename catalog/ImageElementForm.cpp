@@ -1,6 +1,7 @@
 #include "catalog/ImageElementForm.h"
 
 #include "catalog/Categories.h"
+#include "catalog/Correspondences.h"
 #include "catalog/ImageItemFormat.h"
 #include "catalog/StoredText.h"
 #include "catalog/ThumbnailSource.h"
@@ -13,12 +14,15 @@
 #include <QFile>
 
 #include <algorithm>
+#include <limits>
+#include <stdexcept>
 
 namespace glimmora {
 
 namespace {
 
 const std::string kMaxSeqNoKey = "MAX_SEQ_NO";
+constexpr std::int64_t kLargestSeqNo = std::numeric_limits<std::int32_t>::max();
 
 // The store keeps values as bytes; the codec works on Qt byte arrays.
 store::TQDB::ByteView storeView(const QByteArray& value)
@@ -31,11 +35,15 @@ QByteArrayView fromStoreBytes(const store::TQDB::Bytes& value)
     return QByteArrayView(reinterpret_cast<const char*>(value.data()), qsizetype(value.size()));
 }
 
+// A path as the scrapbook knows it: trimmed, folded, as the file system's bytes.
+QByteArray identityOf(const QString& path) { return pathBytes(foldPath(trimmedText(path))); }
+
 } // namespace
 
-TImageElementForm::TImageElementForm(const QString& storeFileName, TCategories& categories)
+TImageElementForm::TImageElementForm(const QString& storeFileName, TCategories& categories, Access access)
     : storeFileName_(storeFileName),
       categories_(categories),
+      access_(access),
       imageTable_(std::make_unique<store::TQDB>())
 {
     // The store's own defaults are the settings the image store needs: no cache statistics,
@@ -53,19 +61,68 @@ TImageElementForm::~TImageElementForm()
     categories_.setImageStore(nullptr);
 }
 
-void TImageElementForm::openStore()
+void TImageElementForm::openStore(Use use)
 {
-    if (!imageTable_->active())
-        imageTable_->setFileName(QFile::encodeName(storeFileName_).toStdString());
+    const bool forChanges = use == Use::Change;
+    if (forChanges && access_ == Access::ReadOnly)
+        throw std::logic_error("the image store was opened for reading only");
+    if (imageTable_->active() && (openForChanges_ || !forChanges))
+        return;
+    const std::string name = QFile::encodeName(storeFileName_).toStdString();
+    if (!forChanges && !store::seam::status(name))
+        return; // nothing to read; the store file is made by the first change
+    closeStore();
+    // Opened read-only, the store is closed without being rebuilt: a read leaves the file as it
+    // is, also where nothing could be written.
+    imageTable_->setReadOnly(!forChanges);
+    imageTable_->setFileName(name);
+    openForChanges_ = forChanges;
 }
 
-void TImageElementForm::closeStore() { imageTable_->setFileName(std::string()); }
+void TImageElementForm::closeStore()
+{
+    imageTable_->setFileName(std::string());
+    openForChanges_ = false;
+}
+
+void TImageElementForm::EndReadPass()
+{
+    if (!openForChanges_)
+        closeStore();
+}
+
+void TImageElementForm::DiscardChanges()
+{
+    imageTable_->setReadOnly(true);
+    closeStore();
+}
+
+// Decodes the current record's value. A value the store cannot read, or that does not follow
+// the layout, is a damaged record of the image store and is named as such.
+template <typename Result>
+Result TImageElementForm::decodeCurrent(Result (*decode)(QByteArrayView))
+{
+    try {
+        imageTable_->getItem(passBuffer_);
+        return decode(fromStoreBytes(passBuffer_));
+    } catch (const store::EQDBError& error) {
+        raiseUnreadable(error.what());
+    } catch (const EImageItemError& error) {
+        raiseUnreadable(error.what());
+    }
+}
+
+void TImageElementForm::raiseUnreadable(const char* reason) const
+{
+    throw EImageRecordError(
+        QStringLiteral("The image record %1 in %2 cannot be read: %3")
+            .arg(QString::fromStdString(imageTable_->currentKey()), storeFileName_, QString::fromUtf8(reason))
+            .toStdString());
+}
 
 std::unique_ptr<TImageElement> TImageElementForm::currentImage()
 {
-    store::TQDB::Bytes value;
-    imageTable_->getItem(value);
-    return std::make_unique<TImageElement>(decodeImageItem(fromStoreBytes(value)));
+    return std::make_unique<TImageElement>(decodeCurrent(decodeImageItem));
 }
 
 std::unique_ptr<TImageElement> TImageElementForm::ReadImage(std::int32_t seqNo)
@@ -86,7 +143,7 @@ void TImageElementForm::WriteImage(const TImageElement& record)
 {
     const QByteArray value = encodeImageItem(record);
     const std::string key = ImageStoreKey(record.IT_SeqNo);
-    openStore();
+    openStore(Use::Change);
     try {
         imageTable_->addItem(storeView(value), key);
     } catch (const store::EQDBIndexError&) {
@@ -101,13 +158,12 @@ void TImageElementForm::WriteImage(const TImageElement& record)
 void TImageElementForm::DeleteImage(const TImageElement& record)
 {
     const TImageElement deleted = record; // the record may be a category's copy that goes below
-    openStore();
+    openStore(Use::Change);
     if (imageTable_->findKey(ImageStoreKey(deleted.IT_SeqNo)))
         imageTable_->deleteItem();
     if (pathIndex_) {
-        const auto entry = std::find_if(pathIndex_->begin(), pathIndex_->end(),
-                                        [&deleted](const PathIndexEntry& e) { return e.seqNo == deleted.IT_SeqNo; });
-        if (entry != pathIndex_->end())
+        const auto entry = pathIndex_->constFind(deleted.IT_Path);
+        if (entry != pathIndex_->cend() && *entry == deleted.IT_SeqNo)
             pathIndex_->erase(entry);
     }
     for (const auto& category : categories_.categories())
@@ -116,27 +172,19 @@ void TImageElementForm::DeleteImage(const TImageElement& record)
 
 std::unique_ptr<TImageElement> TImageElementForm::FirstImage()
 {
-    try {
-        openStore();
-        if (imageTable_->count() <= 0)
-            return nullptr;
-        imageTable_->first();
-        return currentImage();
-    } catch (const std::exception&) {
-        return nullptr; // a damaged store or record ends the pass quietly
-    }
+    openStore();
+    if (imageTable_->count() <= 0)
+        return nullptr;
+    imageTable_->first();
+    return currentImage();
 }
 
 std::unique_ptr<TImageElement> TImageElementForm::NextImage()
 {
-    try {
-        if (!imageTable_->active() || imageTable_->eof())
-            return nullptr;
-        imageTable_->next();
-        return currentImage();
-    } catch (const std::exception&) {
+    if (!imageTable_->active() || imageTable_->eof())
         return nullptr;
-    }
+    imageTable_->next();
+    return currentImage();
 }
 
 void TImageElementForm::EndImagePass()
@@ -150,73 +198,113 @@ bool TImageElementForm::ImageStoreEmpty()
 {
     openStore();
     const bool empty = imageTable_->count() == 0;
-    closeStore();
+    EndReadPass();
     return empty;
+}
+
+QList<std::int32_t> TImageElementForm::StoredImageNumbers()
+{
+    openStore();
+    QList<std::int32_t> numbers;
+    numbers.reserve(imageTable_->count());
+    for (std::int32_t i = 0; i < imageTable_->count(); ++i) {
+        // Keys that are no image number (another program's items) are no records.
+        const QByteArray key = QByteArray::fromStdString(imageTable_->itemKey(i));
+        bool isNumber = false;
+        const int seqNo = key.toInt(&isNumber);
+        if (isNumber && seqNo > 0 && ImageStoreKey(seqNo) == key.toStdString())
+            numbers.append(seqNo);
+    }
+    EndReadPass();
+    return numbers;
 }
 
 void TImageElementForm::ReorganizeImageStore()
 {
-    openStore();
+    openStore(Use::Change);
     imageTable_->save();
     imageTable_->pack();
     closeStore();
 }
 
-const QList<PathIndexEntry>& TImageElementForm::PathIndex()
+// Reads only the path of each value: decoding every thumbnail would cost more than the pass.
+const PathIndexMap& TImageElementForm::PathIndex()
 {
     if (!pathIndex_) {
-        pathIndex_.emplace();
-        for (auto record = FirstImage(); record; record = NextImage())
-            pathIndex_->append({record->IT_PathHash, record->IT_SeqNo});
-        EndImagePass();
+        PathIndexMap index;
+        openStore();
+        index.reserve(imageTable_->count());
+        for (std::int32_t i = 0; i < imageTable_->count(); ++i) {
+            i == 0 ? imageTable_->first() : imageTable_->next();
+            const ImageIdentity identity = decodeCurrent(decodeImageIdentity);
+            if (!index.contains(identity.path)) // the first record of a path is its image
+                index.insert(identity.path, identity.seqNo);
+        }
+        EndReadPass();
+        pathIndex_ = std::move(index);
     }
     return *pathIndex_;
 }
 
+std::optional<std::int32_t> TImageElementForm::KnownImageNumber(const QString& path)
+{
+    const PathIndexMap& index = PathIndex();
+    const auto found = index.constFind(identityOf(path));
+    if (found == index.cend())
+        return std::nullopt;
+    return *found;
+}
+
 void TImageElementForm::SetImagePath(TImageElement& record, const QString& newPath)
 {
-    record.IT_Path = newPath;
-    record.IT_PathHash = PathChecksum(newPath);
+    if (pathIndex_ && pathIndex_->value(record.IT_Path) == record.IT_SeqNo)
+        pathIndex_->remove(record.IT_Path);
+    record.IT_Path = pathBytes(newPath);
+    record.IT_PathHash = PathChecksum(record.IT_Path);
     if (pathIndex_)
-        for (PathIndexEntry& entry : *pathIndex_)
-            if (entry.seqNo == record.IT_SeqNo)
-                entry.checksum = record.IT_PathHash;
+        pathIndex_->insert(record.IT_Path, record.IT_SeqNo);
 }
 
 std::int32_t TImageElementForm::nextSequenceNumber()
 {
-    std::int32_t next = 1;
+    std::int64_t next = 1;
     try {
-        next = imageTable_->getAdminInteger(kMaxSeqNoKey) + 1;
+        next = std::int64_t(imageTable_->getAdminInteger(kMaxSeqNoKey)) + 1;
     } catch (const store::EQDBBadKey&) {
         // A new store has no entry yet: numbering starts at 1.
     }
     // A lost or stale "MAX_SEQ_NO" (a damaged or hand-made store) must not hand out the number of
-    // a stored record: writing the new record would replace that image.
-    while (imageTable_->findKey(ImageStoreKey(next)))
+    // a stored record, which writing the new record would replace, nor one that a membership
+    // still names, which would put the new image in that membership's category.
+    const TCorrespondences& memberships = categories_.memberships();
+    next = std::max<std::int64_t>(next, 1);
+    while (next <= kLargestSeqNo
+           && (imageTable_->findKey(ImageStoreKey(std::int32_t(next)))
+               || memberships.ImageHasCategory(std::int32_t(next))))
         ++next;
-    return next;
+    if (next > kLargestSeqNo)
+        throw EImageNumbersUsedUp(QStringLiteral("No image can be added to the scrapbook %1: every image number up "
+                                                 "to %2 has been given out.")
+                                      .arg(storeFileName_)
+                                      .arg(kLargestSeqNo)
+                                      .toStdString());
+    return std::int32_t(next);
 }
 
 FindOrAddResult TImageElementForm::FindOrAddImage(const QString& path, ThumbnailSource& loader)
 {
-    PathIndex();
-    const QString folded = foldPath(trimmedText(path));
     FindOrAddResult result;
-    openStore();
-    const std::int32_t checksum = PathChecksum(folded);
-    for (const PathIndexEntry& entry : *pathIndex_) {
-        if (entry.checksum != checksum)
-            continue;
-        std::unique_ptr<TImageElement> found = ReadImage(entry.seqNo);
-        if (found && found->IT_Path == folded) {
-            result.record = std::move(found);
+    if (const std::optional<std::int32_t> known = KnownImageNumber(path)) {
+        result.record = ReadImage(*known);
+        if (result.record)
             return result;
-        }
     }
+    const QString folded = foldPath(trimmedText(path));
+    const QByteArray identity = pathBytes(folded);
+    const std::int32_t checksum = PathChecksum(identity);
 
     auto record = std::make_unique<TImageElement>();
-    record->IT_Path = folded;
+    record->IT_Path = identity;
     record->IT_FileType = static_cast<std::uint8_t>(PictureTypeOf(folded).value_or(0));
     const TVol_Info volume = ReadVolumeInfo(folded);
     record->IT_VolumeSerial = volume.serialNumber;
@@ -236,11 +324,11 @@ FindOrAddResult TImageElementForm::FindOrAddImage(const QString& path, Thumbnail
                                .arg(record->IT_Bitmap.height());
         return result;
     }
-    openStore(); // the loader may have closed it
+    openStore(Use::Change); // also when the loader closed it
     record->IT_SeqNo = nextSequenceNumber();
     WriteImage(*record);
     imageTable_->setAdminInteger(kMaxSeqNoKey, record->IT_SeqNo);
-    pathIndex_->append({checksum, record->IT_SeqNo});
+    pathIndex_->insert(identity, record->IT_SeqNo);
     result.record = std::move(record);
     result.added = true;
     return result;
@@ -255,7 +343,7 @@ std::vector<std::unique_ptr<TImageElement>> TImageElementForm::SearchMemos(const
     for (auto record = FirstImage(); record; record = NextImage())
         if (record->IT_Memo.toLower().contains(wanted))
             found.push_back(std::move(record));
-    EndImagePass();
+    EndReadPass();
     return found;
 }
 

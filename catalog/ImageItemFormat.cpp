@@ -102,7 +102,7 @@ QByteArray encodeImageItem(const TImageElement& record)
     if (static_cast<std::size_t>(bmp.size()) > kThumbnailLimit)
         throw EImageItemError(QStringLiteral("The thumbnail of %1 (%2 x %3 pixels) takes %4 bytes; at most 65,535 fit "
                                              "in an image record")
-                                  .arg(record.IT_Path)
+                                  .arg(displayPath(record.IT_Path))
                                   .arg(record.IT_Bitmap.width())
                                   .arg(record.IT_Bitmap.height())
                                   .arg(bmp.size())
@@ -113,12 +113,22 @@ QByteArray encodeImageItem(const TImageElement& record)
     writer.u32(record.IT_VolumeSerial);
     writer.u32(static_cast<std::uint32_t>(record.IT_PathHash));
     writer.byte(record.IT_Removable ? 1 : 0);
-    writer.taggedString(pathBytes(record.IT_Path));
+    writer.taggedString(record.IT_Path);
     writer.taggedString(storedTextBytes(record.IT_Memo));
     writer.u16(static_cast<std::uint16_t>(bmp.size()));
     writer.raw(bmp);
     writer.raw(QByteArray(kReservedBytes, '\0'));
     return writer.take();
+}
+
+ImageIdentity decodeImageIdentity(QByteArrayView value)
+{
+    ItemReader reader(value);
+    ImageIdentity identity;
+    identity.seqNo = static_cast<std::int32_t>(reader.u32());
+    reader.take(kPathOffset - kFileTypeOffset);
+    identity.path = reader.taggedString().toByteArray();
+    return identity;
 }
 
 TImageElement decodeImageItem(QByteArrayView value)
@@ -130,7 +140,7 @@ TImageElement decodeImageItem(QByteArrayView value)
     record.IT_VolumeSerial = reader.u32();
     record.IT_PathHash = static_cast<std::int32_t>(reader.u32());
     record.IT_Removable = reader.byte() != 0;
-    record.IT_Path = pathFromBytes(reader.taggedString().toByteArray());
+    record.IT_Path = reader.taggedString().toByteArray();
     record.IT_Memo = storedTextFrom(reader.taggedString());
     record.IT_Bitmap = decodeBmpThumbnail(reader.take(reader.u16()));
     return record;

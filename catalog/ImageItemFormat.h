@@ -51,6 +51,14 @@ QByteArray encodeImageItem(const TImageElement& record);
 // no thumbnail.
 TImageElement decodeImageItem(QByteArrayView value);
 
+// The sequence number and path of a stored value, read without its memo and thumbnail (the
+// path-index pass); throws EImageItemError as decodeImageItem does for the part it reads.
+struct ImageIdentity {
+    std::int32_t seqNo = 0;
+    QByteArray path;
+};
+ImageIdentity decodeImageIdentity(QByteArrayView value);
+
 // The thumbnail as a BMP file image (empty for a null image).
 QByteArray thumbnailBmp(const QImage& thumbnail);
 

@@ -77,13 +77,28 @@ void TRemoveableMediaList::Load()
 
 void TRemoveableMediaList::Reload()
 {
-    disks_ = decodeRemoveableMedia(readDataFile(fileName_));
     loaded_ = true;
+    try {
+        disks_ = decodeRemoveableMedia(file_.read());
+        unreadable_ = false;
+    } catch (const EDataFileError&) {
+        disks_.clear();
+        unreadable_ = true;
+    }
 }
 
-bool TRemoveableMediaList::Save() const
+bool TRemoveableMediaList::Save()
 {
-    return !loaded_ || writeDataFileAtomically(fileName_, encodeRemoveableMedia(disks_));
+    if (!loaded_)
+        return true;
+    if (unreadable_)
+        return false;
+    try {
+        file_.write(encodeRemoveableMedia(disks_));
+        return true;
+    } catch (const EDataFileError&) {
+        return false;
+    }
 }
 
 const TRemoveableMedium* TRemoveableMediaList::FindBySerialNumber(std::uint32_t serial) const

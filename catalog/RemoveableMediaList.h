@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalog/DataFile.h"
 #include "catalog/Volume.h"
 
 // Qt
@@ -60,14 +61,15 @@ QString newDiskLine(const NewDiskDetails& disk);
 // The registry of removable disks, shared by the whole program.
 class TRemoveableMediaList {
 public:
-    explicit TRemoveableMediaList(const QString& fileName) : fileName_(fileName) {}
+    explicit TRemoveableMediaList(const QString& fileName) : file_(fileName) {}
 
     // Reads the file again (a missing or unreadable file gives an empty list). The list as it
     // stands is written first once it was loaded, as the program has always done.
     void Load();
-    // Rewrites the file atomically from the list; does nothing before the first Load. False when
-    // the file could not be written (the old one stays).
-    bool Save() const;
+    // Rewrites the file from the list (unless it holds it already); does nothing before the
+    // first Load. A file that Load could not read is never replaced. False when the file was not
+    // written (the old one stays).
+    bool Save();
     // Forgets unsaved edits by reading the file again without writing first.
     void Reload();
 
@@ -80,11 +82,12 @@ public:
     const QList<TRemoveableMedium>& disks() const { return disks_; }
     QList<TRemoveableMedium>& disks() { return disks_; }
     bool isEmpty() const { return disks_.isEmpty(); }
-    const QString& fileName() const { return fileName_; }
+    const QString& fileName() const { return file_.path(); }
 
 private:
-    QString fileName_;
+    TDataFile file_;
     bool loaded_ = false;
+    bool unreadable_ = false;
     QList<TRemoveableMedium> disks_;
 };
 

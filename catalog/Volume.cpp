@@ -15,7 +15,7 @@ const QString kCarriageReturn = QStringLiteral("\r");
 
 bool diskInPlace(const TImageElement& record)
 {
-    return !record.IT_Removable || VolumeSerialOf(record.IT_Path) == record.IT_VolumeSerial;
+    return !record.IT_Removable || VolumeSerialOf(localPath(record.IT_Path)) == record.IT_VolumeSerial;
 }
 
 QString absentDiskText(const QString& path, const TImageElement& record, const TRemoveableMediaList* disks)
@@ -25,7 +25,7 @@ QString absentDiskText(const QString& path, const TImageElement& record, const T
     const QString description = disk ? disk->description : QString();
     if (label.trimmed().isEmpty())
         label = QStringLiteral("(none)");
-    const QString kind = DriveKindText(ReadVolumeInfo(record.IT_Path).driveType);
+    const QString kind = DriveKindText(ReadVolumeInfo(localPath(record.IT_Path)).driveType);
     return QStringLiteral("File ") + path + QStringLiteral(" is on ") + kind + QStringLiteral(" serial no. ")
            + FormatSerialNumber(record.IT_VolumeSerial) + kCarriageReturn + QStringLiteral("Label=") + label
            + kCarriageReturn + QStringLiteral("Description=") + description;

@@ -1,41 +1,23 @@
 // The catalogue commands of the tool: categories, list, search and memo.
 
 #include "cli/Command.h"
+#include "cli/OpenScrapbook.h"
 
 #include "catalog/Categories.h"
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElement.h"
 #include "catalog/ImageElementForm.h"
-#include "platform/Paths.h"
 
 // Qt
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <exception>
+#include <cstdio>
 
 namespace glimmora::cli {
 
 namespace {
-
-// The catalogue files of the data directory, opened as the program opens them.
-struct Scrapbook {
-    explicit Scrapbook(const QString& base)
-        : memberships(base + QStringLiteral(".cor")),
-          categories(base + QStringLiteral(".cat"), memberships),
-          images(base + QStringLiteral(".idb"), categories)
-    {
-        images.openStore(); // a damaged store is reported here, not read as an empty one
-    }
-
-    TCorrespondences memberships;
-    TCategories categories;
-    TImageElementForm images;
-};
-
-// --data has already been turned into GLIMMORA_DATA_DIR, which dataPath() follows.
-QString dataBase() { return dataPath(); }
 
 int badUsage(const char* usage)
 {
@@ -61,7 +43,7 @@ QJsonObject recordJson(const TImageElement& record)
     return {
         {QStringLiteral("seq"), record.IT_SeqNo},
         {QStringLiteral("type"), typeName(record.IT_FileType)},
-        {QStringLiteral("path"), record.IT_Path},
+        {QStringLiteral("path"), displayPath(record.IT_Path)},
         {QStringLiteral("memo"), record.IT_Memo},
         {QStringLiteral("serial"), qint64(record.IT_VolumeSerial)},
         {QStringLiteral("removable"), record.IT_Removable},
@@ -74,41 +56,38 @@ void printJson(const QJsonArray& array)
     printLine(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
 }
 
-void printRecords(const std::vector<std::unique_ptr<TImageElement>>& records, bool json)
-{
-    if (json) {
-        QJsonArray array;
-        for (const auto& record : records)
-            array.append(recordJson(*record));
-        printJson(array);
-        return;
-    }
-    for (const auto& record : records)
-        printLine(QStringLiteral("%1\t%2\t%3\t%4")
-                      .arg(record->IT_SeqNo)
-                      .arg(typeName(record->IT_FileType), record->IT_Path, record->IT_Memo.trimmed()));
-}
+// Prints records one by one as they are read, so that a listing holds one record at a time
+// however large the scrapbook; a JSON array is printed on one line, like the tool's others.
+class RecordPrinter {
+public:
+    explicit RecordPrinter(bool json) : json_(json) {}
 
-// Runs a command body, turning store and record failures into a reported failure.
-int reportingFailures(const std::function<int()>& body)
-{
-    try {
-        return body();
-    } catch (const std::exception& error) {
-        printError(QString::fromUtf8(error.what()));
-        return kFailure;
+    void print(const TImageElement& record)
+    {
+        if (!json_) {
+            printLine(QStringLiteral("%1\t%2\t%3\t%4")
+                          .arg(record.IT_SeqNo)
+                          .arg(typeName(record.IT_FileType), displayPath(record.IT_Path), record.IT_Memo.trimmed()));
+            return;
+        }
+        write((printed_ ? QByteArray(",") : QByteArray("["))
+              + QJsonDocument(recordJson(record)).toJson(QJsonDocument::Compact));
+        printed_ = true;
     }
-}
 
-// The number of a category's memberships whose image record exists.
-int imageCount(Scrapbook& scrapbook, const TCategory& category)
-{
-    int count = 0;
-    for (const Membership& pair : scrapbook.memberships.pairs())
-        if (pair.categoryId == category.CategoryId && scrapbook.images.HasImage(pair.seqNo))
-            ++count;
-    return count;
-}
+    // Ends a JSON listing (an empty one too).
+    void finish()
+    {
+        if (json_)
+            write(printed_ ? QByteArray("]\n") : QByteArray("[]\n"));
+    }
+
+private:
+    static void write(const QByteArray& bytes) { std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout); }
+
+    bool json_;
+    bool printed_ = false;
+};
 
 int runCategories(const Invocation& invocation)
 {
@@ -117,10 +96,12 @@ int runCategories(const Invocation& invocation)
     if (!arguments.isEmpty())
         return badUsage(kCategoriesUsage);
     return reportingFailures([&] {
-        Scrapbook scrapbook(dataBase());
+        const auto scrapbook = openScrapbook(TScrapbook::Access::ReadOnly);
+        const TCorrespondences& memberships = scrapbook->memberships();
         QJsonArray array;
-        for (TCategory* category : scrapbook.categories.FillCategoryList()) {
-            const int images = imageCount(scrapbook, *category);
+        for (TCategory* category : scrapbook->categories().FillCategoryList()) {
+            // Opening the scrapbook dropped every membership of a missing image.
+            const int images = memberships.CategoryImageCount(category->CategoryId);
             if (json)
                 array.append(QJsonObject{{QStringLiteral("id"), category->CategoryId},
                                          {QStringLiteral("name"), category->CategoryName},
@@ -129,11 +110,29 @@ int runCategories(const Invocation& invocation)
                 printLine(
                     QStringLiteral("%1\t%2\t%3").arg(category->CategoryId).arg(category->CategoryName).arg(images));
         }
-        scrapbook.images.closeStore();
         if (json)
             printJson(array);
         return kSuccess;
     });
+}
+
+// Every record in store order, or a category's in membership order (as its window lists them).
+void listRecords(TScrapbook& scrapbook, const TCategory* category, RecordPrinter& printer)
+{
+    TImageElementForm& images = scrapbook.images();
+    if (!category) {
+        for (auto record = images.FirstImage(); record; record = images.NextImage())
+            printer.print(*record);
+    } else {
+        for (const Membership& pair : scrapbook.memberships().pairs()) {
+            if (pair.categoryId != category->CategoryId)
+                continue;
+            const std::unique_ptr<TImageElement> record = images.ReadImage(pair.seqNo);
+            if (record && !record->IT_Path.isEmpty())
+                printer.print(*record);
+        }
+    }
+    images.EndReadPass();
 }
 
 int runList(const Invocation& invocation)
@@ -143,23 +142,18 @@ int runList(const Invocation& invocation)
     if (arguments.size() > 1)
         return badUsage(kListUsage);
     return reportingFailures([&] {
-        Scrapbook scrapbook(dataBase());
-        std::vector<std::unique_ptr<TImageElement>> records;
-        if (arguments.isEmpty()) {
-            for (auto record = scrapbook.images.FirstImage(); record; record = scrapbook.images.NextImage())
-                records.push_back(std::move(record));
-            scrapbook.images.closeStore();
-        } else {
-            TCategory* category = scrapbook.categories.FindOrAddCategory(arguments.first(), true).first;
+        const auto scrapbook = openScrapbook(TScrapbook::Access::ReadOnly);
+        const TCategory* category = nullptr;
+        if (!arguments.isEmpty()) {
+            category = scrapbook->categories().FindOrAddCategory(arguments.first(), true).first;
             if (!category) {
                 printError(QStringLiteral("no category named '%1'").arg(arguments.first()));
                 return kFailure;
             }
-            scrapbook.categories.LoadCategoryImages(*category);
-            records = std::move(*category->ImageElementList);
-            scrapbook.categories.UnloadCategoryImages(*category);
         }
-        printRecords(records, json);
+        RecordPrinter printer(json);
+        listRecords(*scrapbook, category, printer);
+        printer.finish();
         return kSuccess;
     });
 }
@@ -171,11 +165,14 @@ int runSearch(const Invocation& invocation)
     if (arguments.size() != 1)
         return badUsage(kSearchUsage);
     return reportingFailures([&] {
-        Scrapbook scrapbook(dataBase());
-        const auto found = scrapbook.images.SearchMemos(arguments.first());
+        const auto scrapbook = openScrapbook(TScrapbook::Access::ReadOnly);
+        const auto found = scrapbook->images().SearchMemos(arguments.first());
         if (found.empty() && !json)
             printLine(QStringLiteral("Sorry, no images were found with the selected memo string."));
-        printRecords(found, json);
+        RecordPrinter printer(json);
+        for (const auto& record : found)
+            printer.print(*record);
+        printer.finish();
         return kSuccess;
     });
 }
@@ -188,17 +185,15 @@ int runMemo(const Invocation& invocation)
     if (arguments.size() != 2 || !isNumber)
         return badUsage(kMemoUsage);
     return reportingFailures([&] {
-        Scrapbook scrapbook(dataBase());
-        std::unique_ptr<TImageElement> record = scrapbook.images.ReadImage(seqNo);
+        const auto scrapbook = openScrapbook(TScrapbook::Access::ReadWrite);
+        std::unique_ptr<TImageElement> record = scrapbook->images().ReadImage(seqNo);
         if (!record) {
-            scrapbook.images.closeStore();
             printError(QStringLiteral("no image with sequence number %1").arg(seqNo));
             return kFailure;
         }
         record->IT_Memo = MemoText(QString(), arguments.at(1));
-        scrapbook.images.WriteImage(*record);
-        scrapbook.images.EndImagePass();
-        return kSuccess;
+        scrapbook->images().WriteImage(*record);
+        return saveScrapbook(*scrapbook);
     });
 }
 

@@ -2,14 +2,11 @@
 // the same model operations as the category dialogs, saving before they return.
 
 #include "cli/Command.h"
+#include "cli/OpenScrapbook.h"
 
 #include "catalog/Categories.h"
 #include "catalog/CategoryCommands.h"
-#include "catalog/Correspondences.h"
-#include "catalog/ImageElementForm.h"
-#include "platform/Paths.h"
 
-#include <exception>
 #include <functional>
 #include <utility>
 
@@ -20,19 +17,6 @@ namespace {
 constexpr const char* kNewUsage = "new-category NAME";
 constexpr const char* kRenameUsage = "rename-category OLD NEW";
 constexpr const char* kDeleteUsage = "delete-category NAME [--delete-images]";
-
-// The scrapbook's files as the program holds them while a category command runs.
-struct CategoryFiles {
-    CategoryFiles()
-        : memberships(dataPath() + QStringLiteral(".cor")),
-          categories(dataPath() + QStringLiteral(".cat"), memberships),
-          images(dataPath() + QStringLiteral(".idb"), categories)
-    {}
-
-    TCorrespondences memberships;
-    TCategories categories;
-    TImageElementForm images;
-};
 
 int usageError(const char* usage)
 {
@@ -56,20 +40,18 @@ Outcome refusal(const QString& text) { return {text, QString()}; }
 
 // Runs a command on the scrapbook and prints its output once its changes are saved. A store
 // failure is a reported failure, and so is a save that failed after the command went ahead.
-int onCategoryFiles(const std::function<Outcome(CategoryFiles&)>& command)
+int onCategoryFiles(const std::function<Outcome(TScrapbook&)>& command)
 {
-    try {
-        CategoryFiles files;
-        const Outcome outcome = command(files);
+    return reportingFailures([&] {
+        const auto scrapbook = openScrapbook(TScrapbook::Access::ReadWrite);
+        const Outcome outcome = command(*scrapbook);
         if (!outcome.refusal.isEmpty())
             return refusedWith(outcome.refusal);
-        if (const QString failure = SaveCategoryChanges(files.images, files.categories); !failure.isEmpty())
-            return refusedWith(failure);
+        if (const int status = saveScrapbook(*scrapbook); status != kSuccess)
+            return status;
         printLine(outcome.output);
         return kSuccess;
-    } catch (const std::exception& error) {
-        return refusedWith(QString::fromUtf8(error.what()));
-    }
+    });
 }
 
 // The category a command names, or why the user could not have picked it in the delete or
@@ -99,7 +81,7 @@ int runNewCategory(const Invocation& invocation)
     const QString& name = invocation.arguments.first();
     if (const QString problem = untypableNameProblem(name); !problem.isEmpty())
         return refusedWith(problem);
-    return onCategoryFiles([&](CategoryFiles& files) { return made(NewCategory(files.categories, name)); });
+    return onCategoryFiles([&](TScrapbook& scrapbook) { return made(NewCategory(scrapbook.categories(), name)); });
 }
 
 int runRenameCategory(const Invocation& invocation)
@@ -109,11 +91,11 @@ int runRenameCategory(const Invocation& invocation)
     const QString& newName = invocation.arguments.at(1);
     if (const QString problem = untypableNameProblem(newName); !problem.isEmpty())
         return refusedWith(problem);
-    return onCategoryFiles([&](CategoryFiles& files) {
-        const auto [target, problem] = choosableCategory(files.categories, invocation.arguments.first());
+    return onCategoryFiles([&](TScrapbook& scrapbook) {
+        const auto [target, problem] = choosableCategory(scrapbook.categories(), invocation.arguments.first());
         if (!target)
             return refusal(problem);
-        return made(RenameCategory(files.categories, *target, newName));
+        return made(RenameCategory(scrapbook.categories(), *target, newName));
     });
 }
 
@@ -123,13 +105,12 @@ int runDeleteCategory(const Invocation& invocation)
     const bool deleteImages = arguments.removeAll(QStringLiteral("--delete-images")) > 0;
     if (arguments.size() != 1)
         return usageError(kDeleteUsage);
-    return onCategoryFiles([&](CategoryFiles& files) {
-        const auto [target, problem] = choosableCategory(files.categories, arguments.first());
+    return onCategoryFiles([&](TScrapbook& scrapbook) {
+        const auto [target, problem] = choosableCategory(scrapbook.categories(), arguments.first());
         if (!target)
             return refusal(problem);
         const QString name = target->CategoryName;
-        files.images.openStore(); // a damaged store is reported before anything changes
-        files.categories.DeleteCategory(target, deleteImages);
+        scrapbook.categories().DeleteCategory(target, deleteImages);
         return Outcome{QString(), categoryDeletedMessage(name)};
     });
 }

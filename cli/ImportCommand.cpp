@@ -3,23 +3,21 @@
 // and what the summary and error windows would show is printed.
 
 #include "cli/Command.h"
+#include "cli/OpenScrapbook.h"
 
 #include "catalog/Categories.h"
-#include "catalog/Correspondences.h"
-#include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
 #include "catalog/StoredText.h"
 #include "catalog/Volume.h"
 #include "import/AddingStep.h"
 #include "import/FileSearch.h"
 #include "import/LoadPicture.h"
-#include "platform/Paths.h"
 #include "platform/Settings.h"
+#include "platform/TerminationSignals.h"
 
 // Qt
 #include <QFileInfo>
 
-#include <exception>
 #include <optional>
 
 namespace glimmora::cli {
@@ -113,14 +111,9 @@ int runImport(const Invocation& invocation)
         printError(QStringLiteral("%1 is not a directory").arg(directory));
         return kFailure;
     }
-    try {
-        const QString base = dataPath();
-        TCorrespondences memberships(base + QStringLiteral(".cor"));
-        TCategories categories(base + QStringLiteral(".cat"), memberships);
-        TImageElementForm images(base + QStringLiteral(".idb"), categories);
-        TRemoveableMediaList disks(base + QStringLiteral(".rmv"));
-        disks.Load();
-        images.openStore(); // a damaged store is reported before anything is searched
+    return reportingFailures([&] {
+        // A damaged store is reported before anything is searched.
+        const auto scrapbook = openScrapbook(TScrapbook::Access::ReadWrite);
 
         TFileSearch search(request->search);
         search.Run();
@@ -130,29 +123,41 @@ int runImport(const Invocation& invocation)
             return kFailure;
         }
 
-        TLoadPictureModule loader(&disks, request->embeddedThumbnails && readEmbeddedThumbnailsSetting());
+        TLoadPictureModule loader(&scrapbook->disks(), request->embeddedThumbnails && readEmbeddedThumbnailsSetting());
         AddingOptions options;
         options.includeKnownImages = request->includeKnown;
         options.decoders.embeddedThumbnails = loader.EmbeddedThumbnails();
         options.searchFailures = search.Failures();
-        TAddingStep step(images, categories, loader, found, options);
-        step.Run();
+        TAddingStep step(*scrapbook, loader, found, options);
+        AddingProgress progress;
+        progress.pendingEvents = [&step] {
+            if (TerminationSignals::requested())
+                step.Stop(); // as the Stop button: after the file in progress, and saved
+        };
+        step.Run(progress);
         printSummary(step);
+        if (const int signal = TerminationSignals::requested()) {
+            printError(
+                QStringLiteral("stopped by signal %1 after %2 of %3 files. %4")
+                    .arg(signal)
+                    .arg(step.EntriesDone())
+                    .arg(step.EntryCount())
+                    .arg(step.Saved() ? QStringLiteral("What was added before is saved.") : step.StoreFailure()));
+            return kFailure;
+        }
         if (!step.StoreFailure().isEmpty()) {
-            printError(step.StoreFailure());
+            printError(step.StoreFailure()
+                       + (step.Saved() ? QString() : QStringLiteral(" What was not saved is lost.")));
             return kFailure;
         }
         if (step.Counters().loaded > 0) {
             const TVol_Info volume = ReadVolumeInfo(directory);
             LabelAsDescription prompt;
             if (volume.removable)
-                disks.AddDisk(directory, volume, prompt);
+                scrapbook->disks().AddDisk(directory, volume, prompt);
         }
         return step.ErrorCount() > 0 ? kFailure : kSuccess;
-    } catch (const std::exception& error) {
-        printError(QString::fromUtf8(error.what()));
-        return kFailure;
-    }
+    });
 }
 
 const CommandRegistration importCommand({"import", kImportUsage, true, runImport});

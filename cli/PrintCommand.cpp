@@ -2,11 +2,9 @@
 // file instead of a printer. The categories are printed in the order the window lists them.
 
 #include "cli/Command.h"
+#include "cli/OpenScrapbook.h"
 
 #include "catalog/Categories.h"
-#include "catalog/Correspondences.h"
-#include "catalog/ImageElementForm.h"
-#include "store/QDB.h"
 #include "platform/Paths.h"
 #include "platform/PrintDialogs.h"
 #include "printing/ScrapbookReport.h"
@@ -86,26 +84,6 @@ QPageLayout pdfPageLayout(bool landscape)
     return layout;
 }
 
-// The scrapbook's files, read as the program reads them. Printing only reads: the store is
-// opened read-only and closed again, however the command ends.
-struct ReadScrapbook {
-    explicit ReadScrapbook(const QString& base)
-        : memberships(base + QStringLiteral(".cor")),
-          categories(base + QStringLiteral(".cat"), memberships),
-          images(base + QStringLiteral(".idb"), categories)
-    {
-        // Read-only, closing the store leaves its file as it was; a damaged store is reported
-        // here, not printed as an empty one.
-        images.ImageTable().setReadOnly(true);
-        images.openStore();
-    }
-    ~ReadScrapbook() { images.closeStore(); }
-
-    TCorrespondences memberships;
-    TCategories categories;
-    TImageElementForm images;
-};
-
 // Writes the pages to the file through a temporary one, so that a failure leaves no half file.
 bool writePdf(const TBandReport& report, const PageRange& pages, const QPageLayout& layout, const QString& fileName)
 {
@@ -125,10 +103,11 @@ bool writePdf(const TBandReport& report, const PageRange& pages, const QPageLayo
 
 int printReport(const PrintRequest& request)
 {
-    ReadScrapbook scrapbook(dataPath());
+    // Printing only reads; a damaged store is reported here, not printed as an empty one.
+    const auto scrapbook = openScrapbook(TScrapbook::Access::ReadOnly);
     QList<TCategory*> chosen;
     for (const QString& name : request.categoryNames) {
-        TCategory* category = scrapbook.categories.FindOrAddCategory(name, true).first;
+        TCategory* category = scrapbook->categories().FindOrAddCategory(name, true).first;
         if (!category) {
             printError(QStringLiteral("no category named '%1'").arg(name));
             return kFailure;
@@ -137,7 +116,7 @@ int printReport(const PrintRequest& request)
             chosen.append(category);
     }
 
-    TScrapbookReport report(scrapbook.categories);
+    TScrapbookReport report(scrapbook->categories());
     report.setChosenCategories(TScrapbookReport::sortedForList(chosen));
     const QPageLayout layout = pdfPageLayout(request.landscape);
     report.setPaper(reportPaperOf(layout));

@@ -2,7 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
-#include "store/FileSeam.h"
+#include "store/QDB.h"
 
 // Qt
 #include <QCoreApplication>
@@ -97,12 +97,14 @@ int runTool(QStringList arguments)
     // The same lock as the program's: the scrapbook's files are never worked on by both.
     SingleInstanceLock instance;
     if (!instance.tryLock()) {
-        printError(QStringLiteral("Glimmora is running; close it before working on its scrapbook here."));
+        printError(instance.heldByAnother()
+                       ? QStringLiteral("Glimmora is running; close it before working on its scrapbook here.")
+                       : instance.errorText());
         return kFailure;
     }
     if (!invocation.dataDirectory.isEmpty())
         qputenv("GLIMMORA_DATA_DIR", QFile::encodeName(invocation.dataDirectory));
-    store::seam::deleteStaleBuildFiles(QFile::encodeName(dataDirectory()).toStdString());
+    store::deleteStaleStoreWorkFiles();
     return command->run(invocation);
 }
 

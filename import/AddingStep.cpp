@@ -4,6 +4,7 @@
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElement.h"
 #include "catalog/ImageElementForm.h"
+#include "catalog/Scrapbook.h"
 #include "catalog/StoredText.h"
 #include "platform/Paths.h"
 
@@ -40,10 +41,8 @@ struct KnownPlace {
 KnownPlace knownPlace(const TCorrespondences& memberships, std::int32_t seqNo, std::int32_t unassignedId,
                       std::int32_t targetId)
 {
-    for (const Membership& pair : memberships.pairs()) {
-        if (pair.seqNo != seqNo)
-            continue;
-        const KnownPlace place{pair.categoryId == unassignedId, pair.categoryId == targetId};
+    for (const std::int32_t categoryId : memberships.CategoriesOfImage(seqNo)) {
+        const KnownPlace place{categoryId == unassignedId, categoryId == targetId};
         if (place.inUnassigned || place.inTarget)
             return place;
     }
@@ -52,10 +51,10 @@ KnownPlace knownPlace(const TCorrespondences& memberships, std::int32_t seqNo, s
 
 } // namespace
 
-TAddingStep::TAddingStep(TImageElementForm& images, TCategories& categories, ThumbnailSource& loader, TLoadList entries,
-                         AddingOptions options)
-    : images_(images),
-      categories_(categories),
+TAddingStep::TAddingStep(TScrapbook& scrapbook, ThumbnailSource& loader, TLoadList entries, AddingOptions options)
+    : scrapbook_(scrapbook),
+      images_(scrapbook.images()),
+      categories_(scrapbook.categories()),
       entries_(std::move(entries)),
       options_(std::move(options)),
       loader_(loader)
@@ -83,13 +82,11 @@ bool TAddingStep::AddNext(const AddingProgress& progress)
             decodeAhead();
         addToDataBase(entry, progress);
     } catch (const std::exception& error) {
-        // The store could not be written (a full disk): what was added so far stays, and the
-        // run ends here with its summary.
+        // The scrapbook could not be read or written (a damaged record, a full disk): the run
+        // ends here with its summary, and Finish saves what was added before.
         const QString reason = QString::fromUtf8(error.what());
         addError(entry.path, reason, progress);
-        storeFailure_ = QStringLiteral("The import stopped because the scrapbook could not be written: %1. "
-                                       "The images added before %2 are kept.")
-                            .arg(reason, fileNamePart(entry.path).trimmed());
+        stopReason_ = QStringLiteral("The import stopped at %1: %2.").arg(fileNamePart(entry.path).trimmed(), reason);
         failed_ = true;
     }
     if (pool_)
@@ -106,6 +103,13 @@ void TAddingStep::addToDataBase(const TLoadEntry& entry, const AddingProgress& p
 {
     if (progress.showFileName)
         progress.showFileName(fileNamePart(entry.path).trimmed());
+    // A known file is placed by its number alone; its record is read only when it joins a
+    // category.
+    if (const std::optional<std::int32_t> known = images_.KnownImageNumber(entry.path)) {
+        TCategory& target = *categories_.FindOrAddCategory(entry.categoryName, false).first;
+        place(entry, target, *known, nullptr, progress);
+        return;
+    }
     ThumbnailSource* source = &loader_;
     if (thumbnails_) {
         thumbnails_->pendingEvents = progress.pendingEvents;
@@ -116,20 +120,23 @@ void TAddingStep::addToDataBase(const TLoadEntry& entry, const AddingProgress& p
         addError(entry.path, found.errorText, progress);
         return;
     }
-    TCategory* target = categories_.FindOrAddCategory(entry.categoryName, false).first;
-    assign(*target, *found.record, !found.added, progress);
+    TCategory& target = *categories_.FindOrAddCategory(entry.categoryName, false).first;
+    place(entry, target, found.record->IT_SeqNo, found.added ? found.record.get() : nullptr, progress);
 }
 
-void TAddingStep::assign(TCategory& target, const TImageElement& record, bool known, const AddingProgress& progress)
+// `added` is the record made just now, or null for a known image.
+void TAddingStep::place(const TLoadEntry& entry, TCategory& target, std::int32_t seqNo, const TImageElement* added,
+                        const AddingProgress& progress)
 {
+    const bool known = !added;
     const std::int32_t unassignedId = categories_.UnassignedId();
-    const KnownPlace place =
-        known ? knownPlace(categories_.memberships(), record.IT_SeqNo, unassignedId, target.CategoryId) : KnownPlace{};
-    if (place.inTarget) {
+    const KnownPlace where =
+        known ? knownPlace(categories_.memberships(), seqNo, unassignedId, target.CategoryId) : KnownPlace{};
+    if (where.inTarget) {
         ++counters_.clashed;
         return;
     }
-    if (known && !place.inUnassigned && !options_.includeKnownImages) {
+    if (known && !where.inUnassigned && !options_.includeKnownImages) {
         ++counters_.duped;
         return;
     }
@@ -137,10 +144,20 @@ void TAddingStep::assign(TCategory& target, const TImageElement& record, bool kn
         ++counters_.duped;
         return;
     }
+    std::unique_ptr<TImageElement> read;
+    if (known) {
+        read = images_.ReadImage(seqNo);
+        if (!read) {
+            addError(entry.path, QStringLiteral("The image record %1 is missing from the scrapbook").arg(seqNo),
+                     progress);
+            return;
+        }
+    }
+    const TImageElement& record = known ? *read : *added;
     categories_.AddImageToCategory(target, record);
     if (progress.imageAdded)
         progress.imageAdded(target, record);
-    if (!place.inUnassigned) {
+    if (!where.inUnassigned) {
         ++counters_.loaded;
         return;
     }
@@ -172,22 +189,9 @@ void TAddingStep::decodeAhead()
 {
     while (submitted_ < entries_.size() && pool_->hasRoom()) {
         const QString path = identityOf(entries_.at(submitted_++).path);
-        if (PictureTypeOf(path) && !pool_->submitted(path) && !isKnownPath(path))
+        if (PictureTypeOf(path) && !pool_->submitted(path) && !images_.KnownImageNumber(path))
             pool_->submit(path);
     }
-}
-
-bool TAddingStep::isKnownPath(const QString& foldedPath)
-{
-    const std::int32_t checksum = PathChecksum(foldedPath);
-    for (const PathIndexEntry& entry : images_.PathIndex()) {
-        if (entry.checksum != checksum)
-            continue;
-        const std::unique_ptr<TImageElement> record = images_.ReadImage(entry.seqNo);
-        if (record && record->IT_Path == foldedPath)
-            return true;
-    }
-    return false;
 }
 
 void TAddingStep::Finish(const AddingProgress& progress)
@@ -203,20 +207,24 @@ void TAddingStep::Finish(const AddingProgress& progress)
         if (progress.appendErrorLine)
             progress.appendErrorLine(line);
     }
-    QStringList failures;
     try {
-        images_.EndImagePass();
-    } catch (const std::exception& error) {
-        // The store stays open with every change, and is saved again when the program closes it.
-        failures.append(QStringLiteral("The scrapbook could not be saved: %1.").arg(QString::fromUtf8(error.what())));
+        scrapbook_.save();
+        saved_ = true;
+        if (!stopReason_.isEmpty())
+            storeFailure_ = stopReason_ + QLatin1Char(' ') + addedBeforeTheStopText();
+    } catch (const EScrapbookSaveError& error) {
+        storeFailure_ = (stopReason_ + QLatin1Char(' ') + QString::fromUtf8(error.what())).trimmed();
     }
-    if (!categories_.memberships().SaveMemberships())
-        failures.append(QStringLiteral("The category memberships could not be saved to %1.")
-                            .arg(categories_.memberships().fileName()));
-    if (!categories_.SaveCategories())
-        failures.append(QStringLiteral("The categories could not be saved to %1.").arg(categories_.fileName()));
-    if (!failures.isEmpty())
-        storeFailure_ = (QStringList{storeFailure_} + failures).join(QLatin1Char(' ')).trimmed();
+}
+
+QString TAddingStep::addedBeforeTheStopText() const
+{
+    const int added = counters_.loaded + counters_.assigned;
+    if (added == 0)
+        return QStringLiteral("Nothing had been added before it.");
+    if (added == 1)
+        return QStringLiteral("The image added before it was saved.");
+    return QStringLiteral("The %1 images added before it were saved.").arg(added);
 }
 
 void TAddingStep::Run(const AddingProgress& progress)

@@ -17,6 +17,7 @@ namespace glimmora {
 class TCategories;
 class TCategory;
 class TImageElementForm;
+class TScrapbook;
 class ThumbnailSource;
 struct TImageElement;
 
@@ -72,22 +73,23 @@ struct AddingProgress {
 // records are committed here one by one in load-list order, so numbers, counters, error lines
 // and Stop are those of doing it all in sequence.
 //
-// A store failure (a full disk) ends the run: the entry in progress gets its two error lines,
-// StoreFailure() says what happened, and everything added before it stays.
+// A failure of the scrapbook itself (a damaged record, a full disk) ends the run: the entry in
+// progress gets its two error lines, and the run is saved as far as it got. The run ends with the
+// scrapbook's save (store, memberships, categories); StoreFailure() says what stopped the run and
+// what could not be saved.
 class TAddingStep {
 public:
-    // The model objects must outlive the step; `loader` makes the thumbnails that are not
-    // decoded ahead (and every thumbnail when no decoder process can be started).
-    TAddingStep(TImageElementForm& images, TCategories& categories, ThumbnailSource& loader, TLoadList entries,
-                AddingOptions options = {});
+    // The scrapbook must outlive the step; `loader` makes the thumbnails that are not decoded
+    // ahead (and every thumbnail when no decoder process can be started).
+    TAddingStep(TScrapbook& scrapbook, ThumbnailSource& loader, TLoadList entries, AddingOptions options = {});
     ~TAddingStep();
     TAddingStep(const TAddingStep&) = delete;
     TAddingStep& operator=(const TAddingStep&) = delete;
 
     // Adds the next entry; false when there is none left, after Stop, or after a store failure.
     bool AddNext(const AddingProgress& progress = {});
-    // Ends the run: the blank and "Total load errors = " lines, the store closed (EndImagePass),
-    // categories and memberships saved. Called once, also after Stop or a failure.
+    // Ends the run: the blank and "Total load errors = " lines, then the scrapbook's save. Called
+    // once, also after Stop or a failure.
     void Finish(const AddingProgress& progress = {});
     // AddNext until the end, then Finish: the adding window's whole run.
     void Run(const AddingProgress& progress = {});
@@ -101,19 +103,24 @@ public:
     // The error window's lines: per failed file its trimmed path and "  " + the loader's text;
     // after Finish a line " " and the total line.
     const QStringList& ErrorLines() const { return errorLines_; }
-    // Why the run ended early or could not be saved (a store or file failure); empty otherwise.
+    // Why the run ended early, and what of it was saved; or what could not be saved; empty when
+    // the run went to its end and was saved.
     const QString& StoreFailure() const { return storeFailure_; }
+    // Finish saved the scrapbook (false also before Finish).
+    bool Saved() const { return saved_; }
     int EntriesDone() const { return next_; }
     int EntryCount() const { return int(entries_.size()); }
 
 private:
     void addToDataBase(const TLoadEntry& entry, const AddingProgress& progress);
-    void assign(TCategory& target, const TImageElement& record, bool known, const AddingProgress& progress);
+    void place(const TLoadEntry& entry, TCategory& target, std::int32_t seqNo, const TImageElement* added,
+               const AddingProgress& progress);
     void addError(const QString& path, const QString& text, const AddingProgress& progress);
     void reportSearchFailures(const AddingProgress& progress);
     void decodeAhead();
-    bool isKnownPath(const QString& foldedPath);
+    QString addedBeforeTheStopText() const;
 
+    TScrapbook& scrapbook_;
     TImageElementForm& images_;
     TCategories& categories_;
     TLoadList entries_;
@@ -126,10 +133,12 @@ private:
     ImportCounters counters_;
     int errorCount_ = 0;
     QStringList errorLines_;
+    QString stopReason_;
     QString storeFailure_;
     bool stopped_ = false;
     bool failed_ = false;
     bool finished_ = false;
+    bool saved_ = false;
     bool searchFailuresReported_ = false;
 };
 

@@ -105,8 +105,11 @@ void TDbUpdateForm::reportStoreFailure()
 {
     if (step_.StoreFailure().isEmpty())
         return;
-    showMessage({step_.StoreFailure(), QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok,
-                 MessageButton::Ok, MessageBeep::Error});
+    QString text = step_.StoreFailure();
+    if (!step_.Saved())
+        text += QStringLiteral(" Glimmora keeps the changes and saves them with the next change, or when it closes.");
+    showMessage({text, QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok, MessageButton::Ok,
+                 MessageBeep::Error});
 }
 
 void TDbUpdateForm::StopBtnClick() { step_.Stop(); }

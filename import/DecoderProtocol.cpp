@@ -222,7 +222,7 @@ ThumbnailResult decodeThumbnail(const QString& path)
     // No disk registry: an absent disk is explained by the caller.
     static TLoadPictureModule loader(nullptr, decoder_process::embeddedThumbnailsAllowed());
     TImageElement record;
-    record.IT_Path = path;
+    record.IT_Path = pathBytes(path);
     const TVol_Info volume = ReadVolumeInfo(path);
     record.IT_VolumeSerial = volume.serialNumber;
     record.IT_Removable = volume.removable;

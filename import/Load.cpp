@@ -3,6 +3,7 @@
 #include "catalog/Categories.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
+#include "catalog/Scrapbook.h"
 #include "catalog/StoredText.h"
 #include "files/FolderTree.h"
 #include "import/DbUpdate.h"
@@ -134,7 +135,7 @@ QWidget* TLoadform::buildControls()
 void TLoadform::FillCategoryList()
 {
     QStringList names;
-    for (const TCategory* category : scrapbook_.categories.FillCategoryList())
+    for (const TCategory* category : scrapbook_.scrapbook.categories().FillCategoryList())
         names.append(category->CategoryName);
     std::stable_sort(names.begin(), names.end(), [](const QString& left, const QString& right) {
         return QString::compare(left, right, Qt::CaseInsensitive) < 0;
@@ -151,7 +152,7 @@ void TLoadform::placeOnScreen()
         return;
     bool storeEmpty = false;
     try {
-        storeEmpty = scrapbook_.images.ImageStoreEmpty();
+        storeEmpty = scrapbook_.scrapbook.images().ImageStoreEmpty();
     } catch (const std::exception&) {
         // A store that cannot be read is reported by the import itself; here it only means the
         // dialog is centred.
@@ -275,7 +276,7 @@ void TLoadform::RunImport(const QString& directory)
 
     options.includeKnownImages = cbIncludeKnown->isChecked();
     options.decoders.embeddedThumbnails = scrapbook_.loader.EmbeddedThumbnails();
-    TAddingStep step(scrapbook_.images, scrapbook_.categories, scrapbook_.loader, std::move(loadList), options);
+    TAddingStep step(scrapbook_.scrapbook, scrapbook_.loader, std::move(loadList), options);
     {
         TDbUpdateForm adding(step, parentWidget(), parentWidget());
         adding.exec();
@@ -294,7 +295,7 @@ void TLoadform::AddRemoveableDisk(const QString& directory)
 {
     const TVol_Info volume = volumeReader_(directory);
     if (volume.removable)
-        scrapbook_.disks.AddDisk(directory, volume, *diskPrompt_);
+        scrapbook_.scrapbook.disks().AddDisk(directory, volume, *diskPrompt_);
 }
 
 void TLoadform::keyPressEvent(QKeyEvent* event)

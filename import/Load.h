@@ -20,17 +20,13 @@ class QRadioButton;
 
 namespace glimmora {
 
-class TCategories;
 class TFolderTree;
-class TImageElementForm;
-class TRemoveableMediaList;
 class TLoadPictureModule;
+class TScrapbook;
 
-// The program-wide objects an import works on; all outlive the dialog.
+// The program-wide objects an import works on; both outlive the dialog.
 struct ImportScrapbook {
-    TImageElementForm& images;
-    TCategories& categories;
-    TRemoveableMediaList& disks;
+    TScrapbook& scrapbook;
     TLoadPictureModule& loader; // the picture loader
 };
 

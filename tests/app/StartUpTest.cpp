@@ -27,6 +27,7 @@ namespace glimmora {
 namespace {
 
 namespace fs = std::filesystem;
+using test::waitFor;
 
 const QString kEmptyScrapbook = QStringLiteral(
     "You can't do anything with Glimmora until your scrapbook has some images in it. Let's do that now.");
@@ -81,6 +82,56 @@ TEST_F(StartUp, SecondStartWithAnEmptyScrapbookAsksForImagesAgain)
     EXPECT_TRUE(readFirstTimeFlag());
 }
 
+TEST_F(StartUp, ADamagedStoreOrAnUnusableDataDirectoryIsNamedAndTheProgramEndsChangingNothing)
+{
+    QDir().mkpath(dataDir_);
+    const fs::path store = fs::path(dataDir_.toStdString()) / "Default.idb";
+    test::writeFile(store, std::string_view("QDB\0\x10\0\0\0cut short", 13));
+    const struct {
+        QString dataDirectory;
+        QString message;
+    } cases[] = {
+        {dataDir_, QStringLiteral("The image store %1 is damaged: The file %1 is not a valid QDB file. Nothing was "
+                                  "changed. \"glimmora-cli salvage\" makes a new store of every record that can still "
+                                  "be read. Glimmora ends.")
+                       .arg(QString::fromStdString(store.string()))},
+        {QString::fromStdString(store.string()),
+         QStringLiteral("The data directory %1 cannot be used: Not a directory. Glimmora ends.")
+             .arg(QString::fromStdString(store.string()))},
+    };
+    for (const auto& c : cases) {
+        qputenv("GLIMMORA_DATA_DIR", c.dataDirectory.toUtf8());
+        const qsizetype shownBefore = messages_.shown().size();
+        EXPECT_EQ(programEntry(), 1);
+        ASSERT_EQ(messages_.shown().size(), shownBefore + 1);
+        const Message& shown = messages_.shown().last().message;
+        EXPECT_EQ(shown.text, c.message);
+        EXPECT_EQ(shown.icon, MessageIcon::Error);
+    }
+    EXPECT_EQ(test::readFile(store), std::string("QDB\0\x10\0\0\0cut short", 13));
+    EXPECT_EQ(QDir(dataDir_).entryList(QDir::Files), QStringList{"Default.idb"});
+    EXPECT_FALSE(fs::exists(test::sandboxRoot() / "config" / "Glimmora")) << "settings were written";
+}
+
+TEST_F(StartUp, WhatOpeningTheScrapbookSetRightIsToldAndSavedAtClose)
+{
+    QDir().mkpath(dataDir_);
+    const fs::path data = dataDir_.toStdString();
+    // A membership of an image that is not in the (empty) store.
+    test::writeFile(data / "Default.cor", std::string("\0\0\0\0\x07\0\0\0", 8));
+    {
+        TMainForm form;
+        form.FormCreate();
+        form.close();
+    }
+    ASSERT_FALSE(messages_.shown().isEmpty());
+    EXPECT_EQ(messages_.shown().first().message.text,
+              QStringLiteral("The scrapbook's files were out of step, and Glimmora has set them right:\n"
+                             "1 membership of an image that is not in the scrapbook dropped.\n"
+                             "The repairs are saved with the next change, or when Glimmora closes."));
+    EXPECT_EQ(test::readFile(data / "Default.cor"), "");
+}
+
 // A process holding a file with flock, the way a running store holds its work files.
 struct LockedFile {
     explicit LockedFile(const fs::path& path) : fd(::open(path.c_str(), O_CREAT | O_RDWR, 0600))
@@ -91,16 +142,6 @@ struct LockedFile {
     int fd;
 };
 
-bool waitFor(const std::function<bool()>& condition, int milliseconds = 20000)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 TEST_F(StartUp, FirstInstanceClearsStaleWorkFilesAndASecondInstanceIsRefused)
 {

@@ -11,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <limits>
@@ -80,7 +84,7 @@ TEST(CategoryFile, ReadsOtherWritersRecordsAndWritesTheLayout)
     EXPECT_EQ(categories.FindOrAddCategory(QStringLiteral("TREES "), false),
               std::make_pair(categories.FindCategory(3), false));
     EXPECT_EQ(categories.FindOrAddCategory(QStringLiteral("none"), true), std::make_pair((TCategory*)nullptr, true));
-    ASSERT_TRUE(categories.SaveCategories());
+    categories.SaveCategories();
 
     const std::string bytes = readFile(file);
     ASSERT_EQ(bytes.size(), 4u * 32);
@@ -169,12 +173,13 @@ TEST(MembershipFile, PairsSurviveARestartInListOrderAndAPartialRecordIsDropped)
         memberships.AddMembership(3, 10); // already there
         memberships.AddMembership(-7, 0x7FFFFFFF);
         memberships.RemoveMembership(9, 9); // not there
-        ASSERT_TRUE(memberships.SaveMemberships());
+        memberships.SaveMemberships();
     }
     const std::string bytes = readFile(dir / "Default.cor");
     EXPECT_EQ(bytes, le32(3) + le32(10) + le32(0) + le32(2) + le32(3) + le32(1) + le32(0xFFFFFFF9u) + le32(0x7FFFFFFF));
 
-    writeFile(dir / "Default.cor", bytes + "\x05\0\0");
+    // A partial record, and a pair the file repeats, are not pairs of their own.
+    writeFile(dir / "Default.cor", bytes + le32(0) + le32(2) + "\x05\0\0");
     TCorrespondences reread(file);
     EXPECT_EQ(reread.pairs(), (QList<Membership>{{3, 10}, {0, 2}, {3, 1}, {-7, 0x7FFFFFFF}}));
 }
@@ -194,6 +199,16 @@ TEST(Memberships, CountsAndLookups)
     EXPECT_FALSE(memberships.ImageHasCategory(6));
     EXPECT_TRUE(memberships.CategoryHasImages(3));
     EXPECT_FALSE(memberships.CategoryHasImages(2));
+
+    // Removing and adding keeps list order, in the list and per image.
+    memberships.AddMembership(2, 5);
+    memberships.AddMembership(4, 6);
+    EXPECT_EQ(memberships.CategoriesOfImage(5), (QList<std::int32_t>{1, 3, 2}));
+    EXPECT_EQ(memberships.pairs(), (QList<Membership>{{1, 5}, {3, 5}, {2, 5}, {4, 6}}));
+    EXPECT_EQ(memberships.RemoveMemberships([](const Membership& pair) { return pair.categoryId < 3; }), 2);
+    EXPECT_EQ(memberships.pairs(), (QList<Membership>{{3, 5}, {4, 6}}));
+    EXPECT_EQ(memberships.CategoryImageCount(3), 1);
+    EXPECT_EQ(memberships.CategoryImageCount(1), 0);
 }
 
 // A file-size limit makes the write fail part-way, for any user.
@@ -210,15 +225,105 @@ TEST(DataFiles, AFailedSaveLeavesTheOldFileWhole)
     small.rlim_cur = 12;
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved = memberships.SaveMemberships();
+    std::string failure;
+    try {
+        memberships.SaveMemberships();
+    } catch (const EDataFileError& error) {
+        failure = error.what();
+    }
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previousHandler);
 
-    EXPECT_FALSE(saved);
+    EXPECT_EQ(failure, "Could not save " + (dir / "Default.cor").string() + ": File too large");
     EXPECT_EQ(readFile(dir / "Default.cor"), le32(1) + le32(2));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1); // no temporary left
-    EXPECT_TRUE(memberships.SaveMemberships());
+    memberships.SaveMemberships();
     EXPECT_EQ(readFile(dir / "Default.cor").size(), 16u);
+}
+
+TEST(DataFiles, ALinkStaysALinkAndItsTargetIsReplaced)
+{
+    ScratchDir dir;
+    const auto data = dir / "data";
+    const auto shared = dir / "shared";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directories(shared);
+    writeFile(shared / "memberships", le32(1) + le32(2));
+    std::filesystem::create_symlink("../shared/memberships", data / "Default.cor");
+    std::filesystem::create_symlink(shared / "categories", data / "Default.cat"); // leads nowhere yet
+
+    TCorrespondences memberships(qpath(data / "Default.cor"));
+    TCategories categories(qpath(data / "Default.cat"), memberships);
+    EXPECT_EQ(memberships.pairs(), (QList<Membership>{{1, 2}}));
+    memberships.AddMembership(3, 4);
+    memberships.SaveMemberships();
+    categories.SaveCategories();
+
+    for (const char* name : {"Default.cor", "Default.cat"})
+        EXPECT_TRUE(std::filesystem::is_symlink(data / name)) << name;
+    EXPECT_EQ(readFile(shared / "memberships"), le32(1) + le32(2) + le32(3) + le32(4));
+    EXPECT_EQ(readFile(shared / "categories").size(), 32u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(shared), {}), 2); // no temporary left
+}
+
+TEST(DataFiles, TakeThePermissionsOfTheStoreAndWriteNothingUnchanged)
+{
+    ScratchDir dir;
+    namespace fs = std::filesystem;
+    writeFile(dir / "Default.cat", categoryRecord(0, "(unassigned)", '\0'));
+    fs::permissions(dir / "Default.cat", fs::perms::owner_read | fs::perms::owner_write);
+    TCorrespondences memberships(qpath(dir / "Default.cor"));
+    TCategories categories(qpath(dir / "Default.cat"), memberships);
+    const auto inode = [&](const char* name) {
+        struct stat info {};
+        ::stat((dir / name).c_str(), &info);
+        return info.st_ino;
+    };
+
+    // Nothing changed: nothing is written, and no empty membership file is made.
+    const auto before = inode("Default.cat");
+    categories.SaveCategories();
+    memberships.SaveMemberships();
+    EXPECT_EQ(inode("Default.cat"), before);
+    EXPECT_FALSE(fs::exists(dir / "Default.cor"));
+
+    writeFile(dir / "Default.idb", "a store");
+    fs::permissions(dir / "Default.idb", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    categories.FindOrAddCategory(QStringLiteral("new"), false);
+    memberships.AddMembership(1, 1);
+    categories.SaveCategories();
+    memberships.SaveMemberships();
+    EXPECT_NE(inode("Default.cat"), before);
+    for (const char* name : {"Default.cat", "Default.cor"})
+        EXPECT_EQ(fs::status(dir / name).permissions(), fs::status(dir / "Default.idb").permissions()) << name;
+}
+
+TEST(DataFiles, AFileThatCannotBeReadIsAnErrorNotAnEmptyList)
+{
+    ScratchDir dir;
+    std::filesystem::create_directories(dir / "Default.cor");
+    try {
+        TCorrespondences memberships(qpath(dir / "Default.cor"));
+        ADD_FAILURE() << "read a directory as memberships";
+    } catch (const EDataFileError& error) {
+        EXPECT_EQ(std::string(error.what()), "Could not read " + (dir / "Default.cor").string() + ": Is a directory");
+    }
+}
+
+TEST(DataFiles, StaleTemporariesAreDeletedUnlessAWriteHoldsThem)
+{
+    ScratchDir dir;
+    for (const char* name : {"Default.cor.00AF.TMP", "Default.cor.1234.TMP", "Default.cor.12.TMP",
+                             "Default.cat.0001.TMP", "Default.cor.notes", "Default.cor"})
+        writeFile(dir / name, "x");
+    const int held = ::open((dir / "Default.cor.1234.TMP").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(deleteStaleDataFileTemporaries(qpath(dir / "Default.cor")), 1);
+    ::close(held);
+    for (const char* kept :
+         {"Default.cor.1234.TMP", "Default.cor.12.TMP", "Default.cat.0001.TMP", "Default.cor.notes", "Default.cor"})
+        EXPECT_TRUE(std::filesystem::exists(dir / kept)) << kept;
+    EXPECT_FALSE(std::filesystem::exists(dir / "Default.cor.00AF.TMP"));
 }
 
 TEST(RemoveableMediaFile, ReadsTheLayoutAndIgnoresWhatMeansNothing)

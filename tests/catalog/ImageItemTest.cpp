@@ -111,7 +111,7 @@ TEST(ImageItem, IsWrittenFieldByFieldInTheStoredLayout)
     record.IT_SeqNo = 42;
     record.IT_FileType = 3;
     record.IT_VolumeSerial = 0x1A2B3C4D;
-    record.IT_Path = QStringLiteral("/media/stick/Photo é.jpg");
+    record.IT_Path = QByteArray("/media/stick/Photo \xc3\xa9.jpg");
     record.IT_PathHash = PathChecksum(record.IT_Path);
     record.IT_Removable = true;
     record.IT_Memo = QStringLiteral(" holiday ");
@@ -144,7 +144,7 @@ TEST(ImageItem, LongTextsUseTag12AndReadBackWhole)
 {
     TImageElement record;
     record.IT_SeqNo = 1;
-    record.IT_Path = QStringLiteral("/p.bmp");
+    record.IT_Path = "/p.bmp";
     record.IT_Memo = QString(300, QLatin1Char('m'));
     const QByteArray value = encodeImageItem(record);
     const RawItem raw = readRawItem(value);
@@ -159,7 +159,7 @@ TEST(ImageItem, LongTextsUseTag12AndReadBackWhole)
 TEST(ImageItem, ThumbnailsBeyond65535BytesAreRefused)
 {
     TImageElement record;
-    record.IT_Path = QStringLiteral("/big.bmp");
+    record.IT_Path = "/big.bmp";
     record.IT_Bitmap = smallThumbnail(200, 200); // 120,054 bytes as a 24-bit BMP
     EXPECT_THROW(encodeImageItem(record), EImageItemError);
     record.IT_Bitmap = smallThumbnail(60, 60);
@@ -170,7 +170,7 @@ TEST(ImageItem, DamagedValuesGiveAClearErrorAndNeverReadPastTheEnd)
 {
     TImageElement record;
     record.IT_SeqNo = 9;
-    record.IT_Path = QStringLiteral("/a/b.png");
+    record.IT_Path = "/a/b.png";
     record.IT_Memo = QStringLiteral("memo");
     record.IT_Bitmap = smallThumbnail(8, 8);
     const QByteArray value = encodeImageItem(record);
@@ -188,6 +188,27 @@ TEST(ImageItem, DamagedValuesGiveAClearErrorAndNeverReadPastTheEnd)
     hugeLength[14] = 12;
     qToLittleEndian<std::uint32_t>(0xFFFFFFF0u, hugeLength.data() + 15);
     EXPECT_THROW(decodeImageItem(hugeLength), EImageItemError);
+}
+
+TEST(ImageItem, PathsKeepTheirBytesAndDisplayAsUtf8OrElseWindows1252)
+{
+    TImageElement record;
+    record.IT_SeqNo = 3;
+    record.IT_Path = QByteArray("/pics/gr\xf6\xdf"
+                                "e caf\xe9.gif");
+    record.IT_PathHash = PathChecksum(record.IT_Path);
+    const QByteArray value = encodeImageItem(record);
+    const TImageElement back = decodeImageItem(value);
+    EXPECT_EQ(back.IT_Path, record.IT_Path);
+    EXPECT_EQ(encodeImageItem(back), value);
+    EXPECT_EQ(displayPath(back.IT_Path), QString::fromUtf8("/pics/größe café.gif"));
+    EXPECT_EQ(fileNamePart(back.IT_Path), QString::fromUtf8("größe café.gif"));
+
+    const QByteArray utf8("/pics/gr\xc3\xb6\xc3\x9f"
+                          "e.gif");
+    EXPECT_EQ(fileNamePart(utf8), QString::fromUtf8("größe.gif"));
+    EXPECT_EQ(localPath(utf8), QString::fromUtf8("/pics/größe.gif"));
+    EXPECT_EQ(fileNamePart(QByteArray("no-separator.png")), QStringLiteral("no-separator.png"));
 }
 
 TEST(ImageItem, MemosThatAreNotUtf8ReadAsWindows1252)

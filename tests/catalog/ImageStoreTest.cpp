@@ -115,7 +115,7 @@ TEST_F(ImageStore, NumbersAreNeverReusedAfterDeletingTheHighest)
     ASSERT_EQ(two.record->IT_SeqNo, 2);
     catalog.images.DeleteImage(*two.record);
     EXPECT_EQ(catalog.images.ReadImage(2), nullptr);
-    EXPECT_EQ(catalog.images.PathIndex(), (QList<PathIndexEntry>{{one.record->IT_PathHash, 1}}));
+    EXPECT_EQ(catalog.images.PathIndex(), (PathIndexMap{{one.record->IT_Path, 1}}));
     catalog.images.EndImagePass();
 
     const auto three = catalog.images.FindOrAddImage(qpath(picture("3.png")), loader);
@@ -130,7 +130,7 @@ TEST_F(ImageStore, ALostOrStaleMaxSeqNoNeverReplacesAStoredRecord)
     const auto storedItem = [](std::int32_t seqNo, const char* path) {
         TImageElement record;
         record.IT_SeqNo = seqNo;
-        record.IT_Path = QString::fromUtf8(path);
+        record.IT_Path = path;
         record.IT_PathHash = PathChecksum(record.IT_Path);
         return encodeImageItem(record);
     };
@@ -149,11 +149,38 @@ TEST_F(ImageStore, ALostOrStaleMaxSeqNoNeverReplacesAStoredRecord)
         const FindOrAddResult added = catalog.images.FindOrAddImage(qpath(picture("new.png")), loader);
         ASSERT_TRUE(added.record && added.added) << c.name;
         EXPECT_EQ(added.record->IT_SeqNo, 3) << c.name;
-        EXPECT_EQ(catalog.images.ReadImage(1)->IT_Path, QStringLiteral("/old/one.png")) << c.name;
-        EXPECT_EQ(catalog.images.ReadImage(2)->IT_Path, QStringLiteral("/old/two.png")) << c.name;
+        EXPECT_EQ(catalog.images.ReadImage(1)->IT_Path, QByteArray("/old/one.png")) << c.name;
+        EXPECT_EQ(catalog.images.ReadImage(2)->IT_Path, QByteArray("/old/two.png")) << c.name;
         catalog.images.EndImagePass();
         EXPECT_EQ(int32Of(readStoreFile(dir / "Default.idb").admin["MAX_SEQ_NO"].value), 3) << c.name;
     }
+}
+
+TEST_F(ImageStore, NewNumbersAreNeverOnesAMembershipNamesAndEndAtTheLargestInt32)
+{
+    {
+        Catalog catalog(dir.path());
+        catalog.memberships.AddMembership(0, 1); // left by a store that lost its record 1
+        EXPECT_EQ(catalog.images.FindOrAddImage(qpath(picture("a.png")), loader).record->IT_SeqNo, 2);
+        catalog.images.EndImagePass();
+    }
+
+    const QByteArray largest("\xff\xff\xff\x7f", 4);
+    writeFile(dir / "Default.idb", storeFileBytes({{"MAX_SEQ_NO", largest}}, {}));
+    Catalog catalog(dir.path());
+    try {
+        catalog.images.FindOrAddImage(qpath(picture("b.png")), loader);
+        ADD_FAILURE() << "an image number beyond the largest int32 was handed out";
+    } catch (const EImageNumbersUsedUp& error) {
+        EXPECT_EQ(QString::fromUtf8(error.what()),
+                  QStringLiteral("No image can be added to the scrapbook %1: every image number up to 2147483647 has "
+                                 "been given out.")
+                      .arg(qpath(dir / "Default.idb")));
+    }
+    catalog.images.EndImagePass();
+    const StoreFile store = readStoreFile(dir / "Default.idb");
+    EXPECT_TRUE(store.items.isEmpty());
+    EXPECT_EQ(store.admin["MAX_SEQ_NO"].value, largest);
 }
 
 TEST_F(ImageStore, AnUnloadableOrOversizedPictureLeavesNoRecord)
@@ -171,7 +198,7 @@ TEST_F(ImageStore, AnUnloadableOrOversizedPictureLeavesNoRecord)
     EXPECT_TRUE(huge.errorText.contains(QStringLiteral("too large"))) << huge.errorText.toStdString();
     catalog.images.EndImagePass();
     EXPECT_TRUE(catalog.images.ImageStoreEmpty());
-    EXPECT_FALSE(readStoreFile(dir / "Default.idb").admin.contains("MAX_SEQ_NO"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "Default.idb")) << "nothing was stored, so nothing was written";
 
     TImageElement record;
     record.IT_SeqNo = 5;

@@ -96,7 +96,7 @@ protected:
     {
         TImageElement record;
         record.IT_SeqNo = 3;
-        record.IT_Path = path;
+        record.IT_Path = pathBytes(path);
         record.IT_Removable = true;
         record.IT_VolumeSerial = serial;
         return record;
@@ -111,19 +111,22 @@ protected:
 TEST_F(LoadErrors, AFileGoneFromAFixedDiskIsNoLongerOnDisk)
 {
     TImageElement record;
-    record.IT_Path = qpath(dir / "gone.jpg");
+    record.IT_Path = pathBytes(qpath(dir / "gone.jpg"));
     const LoadErrorOutcome gone =
-        HandleLoadError(record.IT_Path, &record, QStringLiteral("cannot open"), false, &disks);
+        HandleLoadError(localPath(record.IT_Path), &record, QStringLiteral("cannot open"), false, &disks);
     EXPECT_EQ(gone.resultCode, 7);
-    EXPECT_EQ(gone.errorText, QStringLiteral("File ") + record.IT_Path + QStringLiteral(" is no longer on disk."));
+    EXPECT_EQ(gone.errorText,
+              QStringLiteral("File ") + localPath(record.IT_Path) + QStringLiteral(" is no longer on disk."));
 
     writeFile(dir / "there.jpg", "x");
-    record.IT_Path = qpath(dir / "there.jpg");
-    const LoadErrorOutcome there = HandleLoadError(record.IT_Path, &record, QStringLiteral("bad data"), false, &disks);
+    record.IT_Path = pathBytes(qpath(dir / "there.jpg"));
+    const LoadErrorOutcome there =
+        HandleLoadError(localPath(record.IT_Path), &record, QStringLiteral("bad data"), false, &disks);
     EXPECT_EQ(there.resultCode, 7);
     EXPECT_EQ(there.errorText, QStringLiteral("bad data"));
 
-    const LoadErrorOutcome noRecord = HandleLoadError(record.IT_Path, nullptr, QStringLiteral("m"), false, &disks);
+    const LoadErrorOutcome noRecord =
+        HandleLoadError(localPath(record.IT_Path), nullptr, QStringLiteral("m"), false, &disks);
     EXPECT_EQ(noRecord.resultCode, 7);
     EXPECT_EQ(noRecord.errorText, QStringLiteral("m"));
     EXPECT_TRUE(messages.shown().isEmpty());
@@ -158,7 +161,8 @@ TEST_F(LoadErrors, AnAbsentRemovableDiskIsDescribedSilentlyOrPrompted)
 
     // A stick that is not mounted at all, and not in the registry.
     const TImageElement unlisted = removableRecord(QStringLiteral("/media/stick/b.png"), 0xABCD);
-    const LoadErrorOutcome absent = HandleLoadError(unlisted.IT_Path, &unlisted, QStringLiteral("m"), true, &disks);
+    const LoadErrorOutcome absent =
+        HandleLoadError(localPath(unlisted.IT_Path), &unlisted, QStringLiteral("m"), true, &disks);
     EXPECT_EQ(absent.resultCode, 2);
     EXPECT_EQ(absent.errorText, QStringLiteral("File /media/stick/b.png is on unknown drive serial no. 0000-ABCD\r"
                                                "Label=(none)\rDescription="));
@@ -168,12 +172,14 @@ TEST_F(LoadErrors, TheRightDiskInItsDriveCountsAsInPlace)
 {
     volumes.addVolume({qpath(dir.path()), 0x1A2B3C4D, QStringLiteral("PHOTOS"), DriveType::Removable});
     const TImageElement record = removableRecord(qpath(dir / "missing.png"), 0x1A2B3C4D);
-    const LoadErrorOutcome outcome = HandleLoadError(record.IT_Path, &record, QStringLiteral("m"), false, &disks);
+    const LoadErrorOutcome outcome =
+        HandleLoadError(localPath(record.IT_Path), &record, QStringLiteral("m"), false, &disks);
     EXPECT_EQ(outcome.resultCode, 7);
-    EXPECT_EQ(outcome.errorText, QStringLiteral("File ") + record.IT_Path + QStringLiteral(" is no longer on disk."));
+    EXPECT_EQ(outcome.errorText,
+              QStringLiteral("File ") + localPath(record.IT_Path) + QStringLiteral(" is no longer on disk."));
     EXPECT_TRUE(messages.shown().isEmpty());
 
-    const TVol_Info info = ReadVolumeInfo(record.IT_Path);
+    const TVol_Info info = ReadVolumeInfo(localPath(record.IT_Path));
     EXPECT_TRUE(info.removable);
     EXPECT_EQ(info.label, QStringLiteral("PHOTOS"));
     EXPECT_EQ(info.mountPoint, qpath(dir.path()));

@@ -110,7 +110,7 @@ TEST_F(CategoryCli, DeleteCategoryMovesOrDeletesTheImagesInNoOtherCategory)
     TImageElementForm images(base + ".idb", categories);
     EXPECT_TRUE(images.HasImage(1));
     EXPECT_FALSE(images.HasImage(2)) << "birch was only in garden";
-    images.closeStore();
+    images.EndReadPass();
 }
 
 } // namespace

@@ -38,7 +38,7 @@ protected:
     static TImageElement recordFor(const QString& path)
     {
         TImageElement record;
-        record.IT_Path = path;
+        record.IT_Path = pathBytes(path);
         const TVol_Info volume = ReadVolumeInfo(path);
         record.IT_VolumeSerial = volume.serialNumber;
         record.IT_Removable = volume.removable;

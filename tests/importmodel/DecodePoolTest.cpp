@@ -2,6 +2,8 @@
 // that crashes or hangs costs only its file, and without a helper the import decodes in-process.
 
 #include "CatalogFixture.h"
+
+#include "catalog/Scrapbook.h"
 #include "TestPictures.h"
 
 #include "import/AddingStep.h"
@@ -75,7 +77,7 @@ TEST(DecodePool, ThumbnailsAreThoseOfTheInProcessLoader)
         pool.submit(file);
     for (const QString& file : files) {
         TImageElement record;
-        record.IT_Path = file;
+        record.IT_Path = pathBytes(file);
         const TVol_Info volume = ReadVolumeInfo(file);
         record.IT_VolumeSerial = volume.serialNumber;
         record.IT_Removable = volume.removable;
@@ -110,7 +112,7 @@ TEST(DecodePool, DecodersTakeAStoredCameraThumbnailOnlyWhenTheLoaderWould)
         const std::optional<ThumbnailResult> decoded = pool.take(file);
         ASSERT_TRUE(decoded);
         TImageElement record;
-        record.IT_Path = file;
+        record.IT_Path = pathBytes(file);
         EXPECT_EQ(decoded->thumbnail, TLoadPictureModule(nullptr, embedded).loadThumbnail(file, record).thumbnail);
         EXPECT_TRUE(test::sameQuadrants(test::quadrantCentres(decoded->thumbnail),
                                         embedded ? test::kProbeQuadrants : test::kColourQuadrants, 48))
@@ -121,17 +123,16 @@ TEST(DecodePool, DecodersTakeAStoredCameraThumbnailOnlyWhenTheLoaderWould)
 // Imports one directory into a data directory of its own.
 struct Import {
     Import(const fs::path& directory, const fs::path& data, ThumbnailSource& loader, DecoderSettings settings)
-        : catalog(data)
+        : scrapbook(qpath(data), TScrapbook::Access::ReadWrite)
     {
         TFileSearch search({qpath(directory), CategoryAssignment::DirectoryNames, QString(), true});
         search.Run();
         AddingOptions options;
         options.decoders = std::move(settings);
-        step =
-            std::make_unique<TAddingStep>(catalog.images, catalog.categories, loader, search.TakeLoadList(), options);
+        step = std::make_unique<TAddingStep>(scrapbook, loader, search.TakeLoadList(), options);
         step->Run();
     }
-    test::Catalog catalog;
+    TScrapbook scrapbook;
     std::unique_ptr<TAddingStep> step;
 };
 
@@ -249,7 +250,7 @@ TEST(DecodePool, PicturesOfEveryWidthArriveWholeFromEveryDecoderFamily)
     TLoadPictureModule loader;
     for (const QString& file : files) {
         TImageElement record;
-        record.IT_Path = file;
+        record.IT_Path = pathBytes(file);
         const ThumbnailResult expected = loader.loadThumbnail(file, record);
         const std::optional<ThumbnailResult> decoded = pool.take(file);
         ASSERT_TRUE(decoded) << file.toStdString();

@@ -2,6 +2,7 @@
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
+#include "catalog/Scrapbook.h"
 #include "catalog/RemoveableMediumForm.h"
 #include "files/FolderTree.h"
 #include "import/DbUpdate.h"
@@ -128,20 +129,10 @@ struct ImportOptions {
 
 class ImportWindows : public testing::Test {
 protected:
-    ImportWindows()
-        : memberships_(dataFile(".cor")),
-          categories_(dataFile(".cat"), memberships_),
-          disks_(dataFile(".rmv")),
-          images_(dataFile(".idb"), categories_),
-          loader_(&disks_)
-    {
-        disks_.Load();
-    }
-
-    QString dataFile(const char* extension) const
+    QString dataDirectory() const
     {
         fs::create_directories(scratch_ / "data");
-        return qPath(scratch_ / "data" / "Default") + QLatin1String(extension);
+        return qPath(scratch_ / "data");
     }
 
     // A directory of small real pictures, one per name.
@@ -156,7 +147,7 @@ protected:
         return qPath(directory);
     }
 
-    ImportScrapbook scrapbook() { return {images_, categories_, disks_, loader_}; }
+    ImportScrapbook scrapbook() { return {scrapbook_, loader_}; }
 
     // Opens the Load dialog on `directory`, sets the options and presses OK, as a user would.
     QString runImport(const QString& directory, const ImportOptions& options, ImportDriver& driver,
@@ -197,7 +188,7 @@ protected:
         for (const Membership& pair : memberships_.pairs())
             if (pair.categoryId == category->CategoryId)
                 names.append(fileNamePart(images_.ReadImage(pair.seqNo)->IT_Path));
-        images_.EndImagePass();
+        images_.EndReadPass();
         return names;
     }
 
@@ -206,7 +197,7 @@ protected:
         int count = 0;
         for (auto record = images_.FirstImage(); record; record = images_.NextImage())
             ++count;
-        images_.EndImagePass();
+        images_.EndReadPass();
         return count;
     }
 
@@ -217,11 +208,12 @@ protected:
     }
 
     test::ScratchDir scratch_;
-    TCorrespondences memberships_;
-    TCategories categories_;
-    TRemoveableMediaList disks_;
-    TImageElementForm images_;
-    TLoadPictureModule loader_;
+    TScrapbook scrapbook_{dataDirectory(), TScrapbook::Access::ReadWrite};
+    TCorrespondences& memberships_ = scrapbook_.memberships();
+    TCategories& categories_ = scrapbook_.categories();
+    TRemoveableMediaList& disks_ = scrapbook_.disks();
+    TImageElementForm& images_ = scrapbook_.images();
+    TLoadPictureModule loader_{&disks_};
     ImportCounters counters_;
     ScopedScriptedMessages messages_;
 };
@@ -474,7 +466,11 @@ TEST_F(ImportWindows, AFullDiskIsReportedAndTheRunStillEnds)
     const Message& failure = messages_.shown().first().message;
     EXPECT_EQ(failure.icon, MessageIcon::Error);
     EXPECT_EQ(failure.beep, MessageBeep::Error);
-    EXPECT_TRUE(failure.text.contains(QStringLiteral("could not be written"))) << failure.text.toStdString();
+    EXPECT_TRUE(failure.text.startsWith(QStringLiteral("The import stopped at "))) << failure.text.toStdString();
+    EXPECT_TRUE(failure.text.contains(QStringLiteral("The drive is full"))) << failure.text.toStdString();
+    EXPECT_TRUE(failure.text.endsWith(
+        QStringLiteral("Glimmora keeps the changes and saves them with the next change, or when it closes.")))
+        << failure.text.toStdString();
     const QStringList lines = errorLines();
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.last(), QStringLiteral("Total load errors = 1"));

@@ -1,3 +1,4 @@
+#include "platform/DataDirectoryLock.h"
 #include "platform/HelpWindow.h"
 #include "platform/Paths.h"
 #include "platform/Settings.h"
@@ -12,6 +13,8 @@
 #include <QSettings>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace glimmora {
 namespace {
@@ -83,6 +86,56 @@ TEST(SingleInstanceLock, OnlyOneHolderAtATimeAndTheLockIsFreedWithIt)
     }
     SingleInstanceLock again;
     EXPECT_TRUE(again.tryLock());
+    EXPECT_EQ(again.errorText(), QString());
+}
+
+TEST(SingleInstanceLock, ALockFileWithoutALiveOwnerLocksNobodyOut)
+{
+    test::ScratchDir scratch;
+    const QString path = QString::fromStdString((scratch / "Glimmora.lock").string());
+    // Left by a process killed right after making it, before it wrote its number.
+    test::writeFile(scratch / "Glimmora.lock", "");
+    SingleInstanceLock afterAKill(path);
+    EXPECT_TRUE(afterAKill.tryLock()) << afterAKill.errorText().toStdString();
+    EXPECT_EQ(QString::fromStdString(test::readFile(scratch / "Glimmora.lock")).section(QLatin1Char('\n'), 0, 0),
+              QString::number(::getpid()));
+}
+
+TEST(SingleInstanceLock, ALockFileThatCannotBeMadeIsReportedAsSuch)
+{
+    test::ScratchDir scratch;
+    const QString path = QString::fromStdString((scratch / "missing" / "Glimmora.lock").string());
+    SingleInstanceLock lock(path);
+    EXPECT_FALSE(lock.tryLock());
+    EXPECT_FALSE(lock.heldByAnother());
+    EXPECT_EQ(lock.errorText(),
+              QStringLiteral("Glimmora cannot make its lock file %1: No such file or directory.").arg(path));
+}
+
+TEST(DataDirectoryLock, OneProcessAtATimeWhateverTheSpellingOfTheDirectory)
+{
+    test::ScratchDir scratch;
+    const auto data = scratch / "Data";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directory_symlink(data, scratch / "Linked");
+    const QString name = QString::fromStdString(data.string());
+
+    DataDirectoryLock first;
+    ASSERT_TRUE(first.tryLock(name)) << first.errorText().toStdString();
+    DataDirectoryLock second;
+    EXPECT_FALSE(second.tryLock(QString::fromStdString((scratch / "Linked").string())));
+    EXPECT_EQ(second.errorText(), QStringLiteral("The scrapbook in %1 is in use by another program (process %2, %3).")
+                                      .arg(QString::fromStdString((scratch / "Linked").string()))
+                                      .arg(::getpid())
+                                      .arg(QStringLiteral("platform_tests")));
+    first.unlock();
+    EXPECT_TRUE(second.tryLock(name));
+
+    DataDirectoryLock missing;
+    const QString absent = QString::fromStdString((scratch / "absent").string());
+    EXPECT_FALSE(missing.tryLock(absent));
+    EXPECT_EQ(missing.errorText(),
+              QStringLiteral("The data directory %1 cannot be used: No such file or directory.").arg(absent));
 }
 
 } // namespace

@@ -19,8 +19,8 @@ std::int32_t PrintScrapbook::addImage(const QString& categoryName, const QString
     TImageElement record;
     record.IT_SeqNo = nextSeqNo_++;
     record.IT_FileType = std::uint8_t(PictureTypeOf(path).value_or(25));
-    record.IT_Path = path;
-    record.IT_PathHash = PathChecksum(path);
+    record.IT_Path = pathBytes(path);
+    record.IT_PathHash = PathChecksum(record.IT_Path);
     record.IT_Memo = memo;
     record.IT_Bitmap = thumbnail;
     catalog.images.WriteImage(record);
@@ -42,8 +42,8 @@ TCategory& PrintScrapbook::category(const QString& name)
 void PrintScrapbook::save()
 {
     catalog.images.EndImagePass();
-    ASSERT_TRUE(catalog.memberships.SaveMemberships());
-    ASSERT_TRUE(catalog.categories.SaveCategories());
+    catalog.memberships.SaveMemberships();
+    catalog.categories.SaveCategories();
 }
 
 QImage plainThumbnail(QColor colour, QSize size)

@@ -1,7 +1,6 @@
 #include "ScrapbookWriter.h"
 
 #include "catalog/Categories.h"
-#include "catalog/CategoryCommands.h"
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "store/QDB.h"
@@ -25,8 +24,8 @@ void writeScrapbook(const QString& base, const QList<ImageSpec>& images, const Q
         TImageElement record;
         record.IT_SeqNo = ++seqNo;
         record.IT_FileType = static_cast<std::uint8_t>(PictureTypeOf(image.path).value_or(0));
-        record.IT_Path = image.path;
-        record.IT_PathHash = PathChecksum(image.path);
+        record.IT_Path = pathBytes(image.path);
+        record.IT_PathHash = PathChecksum(record.IT_Path);
         record.IT_Memo = image.memo;
         if (!image.thumbnail.isEmpty()) {
             record.IT_Bitmap = QImage(image.thumbnail, QImage::Format_RGB32);
@@ -36,10 +35,12 @@ void writeScrapbook(const QString& base, const QList<ImageSpec>& images, const Q
         for (const QString& name : image.categories)
             categories.AddImageToCategory(*categories.FindOrAddCategory(name, false).first, record);
     }
-    store.openStore();
+    store.openStore(TImageElementForm::Use::Change);
     store.ImageTable().setAdminInteger("MAX_SEQ_NO", seqNo);
-    if (const QString failure = SaveCategoryChanges(store, categories); !failure.isEmpty())
-        throw std::runtime_error(failure.toStdString());
+    // In the scrapbook's order; each raises on failure.
+    store.EndImagePass();
+    memberships.SaveMemberships();
+    categories.SaveCategories();
 }
 
 } // namespace glimmora::test

@@ -1,6 +1,7 @@
 #include "Scratch.h"
 
 #include <cstdio>
+#include <thread>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -45,11 +46,36 @@ void writeFile(const fs::path& file, std::string_view bytes)
         throw std::runtime_error("cannot write " + file.string());
 }
 
-ToolRun runTool(const std::string& arguments)
+std::string le32(std::uint32_t value)
+{
+    const char raw[4] = {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+    return std::string(raw, 4);
+}
+
+std::string categoryRecord(std::int32_t id, std::string_view name, char filler)
+{
+    std::string record = le32(std::uint32_t(id)) + char(name.size()) + std::string(name);
+    record.resize(32, filler);
+    return record;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+ToolRun runTool(const std::string& arguments, const std::string& prefix)
 {
     const ScratchDir scratch;
     const fs::path errors = scratch / "stderr";
-    const std::string command = "'" GLIMMORA_BIN_DIR "/glimmora-cli' " + arguments + " 2>'" + errors.string() + "'";
+    const std::string command =
+        prefix + " '" GLIMMORA_BIN_DIR "/glimmora-cli' " + arguments + " 2>'" + errors.string() + "'";
     ToolRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +28,14 @@ private:
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, std::string_view bytes);
 
+// The raw pieces of the data files: a little-endian 32-bit number, and a category record (number,
+// length-prefixed name, filled up to its 32 bytes).
+std::string le32(std::uint32_t value);
+std::string categoryRecord(std::int32_t id, std::string_view name, char filler = '\0');
+
+// Polls `condition` until it holds (true) or `timeout` has passed (false).
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
 // What a run of build/bin/glimmora-cli printed, and how it ended (-1: it did not exit).
 struct ToolRun {
     int status = -1;
@@ -32,8 +43,9 @@ struct ToolRun {
     std::string errors; // standard error
 };
 
-// Runs the command-line tool with `arguments`, a shell word list the caller has quoted.
-ToolRun runTool(const std::string& arguments);
+// Runs the command-line tool with `arguments`, a shell word list the caller has quoted, after
+// `prefix` (a quoted command that runs the tool, such as one that changes its user).
+ToolRun runTool(const std::string& arguments, const std::string& prefix = {});
 
 // The sandbox this test binary runs in: TMPDIR, HOME, XDG_CONFIG_HOME, XDG_DATA_HOME,
 // XDG_RUNTIME_DIR and GLIMMORA_DATA_DIR all point below it (set up before any test runs).

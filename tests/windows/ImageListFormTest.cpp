@@ -119,7 +119,7 @@ TEST_F(CategoryWindow, ASearchWindowHidesTheBoxAndTheCommandsThatTakeImagesOut)
 {
     ImageRecords found;
     found.push_back(images.ReadImage(1));
-    images.closeStore();
+    images.EndReadPass();
     categories.setSearchResults(std::move(found));
     TImageListForm* window = openWindow(*categories.searchResults());
     EXPECT_TRUE(window->IsSearchWindow);

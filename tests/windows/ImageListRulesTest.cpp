@@ -102,7 +102,7 @@ QImage drawnCell(const TImageElement& record)
 TEST(ImageCell, ARecordWithoutThumbnailDrawsTheEmptySunkenFrame)
 {
     TImageElement record;
-    record.IT_Path = QStringLiteral("/pictures/missing.jpg");
+    record.IT_Path = "/pictures/missing.jpg";
     const QImage cell = drawnCell(record);
     // The 60 x 60 area starts at ((76 - 60) / 2, (70 - 60) / 2) = (8, 5); its frame lies outside.
     EXPECT_EQ(cell.pixelColor(7, 30), QColor(Qt::black)) << "left side";
@@ -120,7 +120,7 @@ TEST(ImageCell, ARecordWithoutThumbnailDrawsTheEmptySunkenFrame)
 TEST(ImageCell, AThumbnailIsDrawnUnscaledAndCentredAboveItsName)
 {
     TImageElement record;
-    record.IT_Path = QStringLiteral("/pictures/red.png");
+    record.IT_Path = "/pictures/red.png";
     record.IT_Bitmap = QImage(40, 30, QImage::Format_RGB32);
     record.IT_Bitmap.fill(Qt::red);
     const QImage cell = drawnCell(record);
