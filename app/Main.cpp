@@ -101,7 +101,7 @@ void TMainForm::openScrapbook()
     Categories = &Scrapbook->categories();
     RemoveableMedia = &Scrapbook->disks();
     ImageElementForm = &Scrapbook->images();
-    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia);
+    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia, readEmbeddedThumbnailsSetting());
 }
 
 TMainForm::~TMainForm() = default;
