@@ -120,7 +120,9 @@ QString notInCategory(TScrapbook& scrapbook, const TCategory& category, const QL
 {
     for (const TImageElement& image : images)
         if (!scrapbook.memberships().CategoriesOfImage(image.IT_SeqNo).contains(category.CategoryId))
-            return QStringLiteral("image %1 is not in the category \"%2\"").arg(image.IT_SeqNo).arg(category.CategoryName);
+            return QStringLiteral("image %1 is not in the category \"%2\"")
+                .arg(image.IT_SeqNo)
+                .arg(category.CategoryName);
     return QString();
 }
 
@@ -144,7 +146,10 @@ int onImages(const QList<std::int32_t>& numbers,
     });
 }
 
-QString imagesText(qsizetype count) { return count == 1 ? QStringLiteral("1 image") : QStringLiteral("%1 images").arg(count); }
+QString imagesText(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 image") : QStringLiteral("%1 images").arg(count);
+}
 
 int runCopy(const Invocation& invocation)
 {
@@ -176,7 +181,8 @@ int runMove(const Invocation& invocation)
     return onImages(arguments->numbers, [&](TScrapbook& scrapbook, const QList<TImageElement>& images, QString& done) {
         TCategories& categories = scrapbook.categories();
         TCategory* source = namedCategory(categories, arguments->values.value(QStringLiteral("--from")));
-        TCategory* target = source ? namedCategory(categories, arguments->values.value(QStringLiteral("--to"))) : nullptr;
+        TCategory* target =
+            source ? namedCategory(categories, arguments->values.value(QStringLiteral("--to"))) : nullptr;
         if (!target)
             return QStringLiteral("nothing was moved");
         if (QString refusal = targetCategoryRefusal(categories, source, *target, CategoryVerb::Move);

@@ -109,8 +109,8 @@ bool isSameFile(const QByteArray& a, const QByteArray& b)
 {
     struct stat first;
     struct stat second;
-    return ::stat(a.constData(), &first) == 0 && ::stat(b.constData(), &second) == 0
-           && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+    return ::stat(a.constData(), &first) == 0 && ::stat(b.constData(), &second) == 0 && first.st_dev == second.st_dev
+           && first.st_ino == second.st_ino;
 }
 
 bool clearReadOnly(const QByteArray& path, QString* errorText)
@@ -136,10 +136,7 @@ QByteArray directoryPart(const QByteArray& path) { return path.left(path.lastInd
 
 QByteArray fileNameBytes(const QByteArray& path) { return path.mid(path.lastIndexOf('/') + 1); }
 
-TFileCopy::TFileCopy(QByteArray source, QByteArray target)
-    : source_(std::move(source)),
-      target_(std::move(target))
-{}
+TFileCopy::TFileCopy(QByteArray source, QByteArray target) : source_(std::move(source)), target_(std::move(target)) {}
 
 TFileCopy::~TFileCopy()
 {

@@ -36,9 +36,7 @@ Message transferConfirmation(TransferMode mode, qsizetype images, const QString&
     const QString verb = mode == TransferMode::Copy ? QStringLiteral("copy") : QStringLiteral("move");
     return {QStringLiteral("Are you sure you want to %1  the selected image%2 to directory %3?")
                 .arg(verb, images >= 2 ? QStringLiteral("s") : QString(), destination),
-            QStringLiteral("Confirm Move"),
-            MessageIcon::Question,
-            MessageButton::Yes | MessageButton::No,
+            QStringLiteral("Confirm Move"), MessageIcon::Question, MessageButton::Yes | MessageButton::No,
             MessageButton::No};
 }
 
@@ -191,10 +189,10 @@ void TFileTransfer::reportSuccess(TransferMode mode)
 {
     const QString participle = mode == TransferMode::Copy ? QStringLiteral("copied") : QStringLiteral("moved");
     const QString directory = directoryInSentence(directory_);
-    const QString text = imageCount_ == 1 ? QStringLiteral("File %1 has been %2 to directory: %3")
-                                                .arg(firstFileName_, participle, directory)
-                                          : QStringLiteral("The selected files have been %1 to directory: %2")
-                                                .arg(participle, directory);
+    const QString text =
+        imageCount_ == 1
+            ? QStringLiteral("File %1 has been %2 to directory: %3").arg(firstFileName_, participle, directory)
+            : QStringLiteral("The selected files have been %1 to directory: %2").arg(participle, directory);
     messages_.show({text, QStringLiteral("Success!"), MessageIcon::Information});
 }
 

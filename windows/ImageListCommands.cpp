@@ -78,9 +78,9 @@ void TImageListForm::connectImageCommands()
 void TImageListForm::setImageListServices(const ImageListServices& services)
 {
     services_.emplace(services);
-    for (QAction* command : {CopytoAnotherCategory1, MovetoAnotherCategory1, DeleteFromThisCategory1,
-                             DeleteFromTheScrapbook1, OpenSelectedImage1, CopytoClipboard1, Memo1, MoveFile1,
-                             CopyFile1, AddImagesToSlideshow1})
+    for (QAction* command :
+         {CopytoAnotherCategory1, MovetoAnotherCategory1, DeleteFromThisCategory1, DeleteFromTheScrapbook1,
+          OpenSelectedImage1, CopytoClipboard1, Memo1, MoveFile1, CopyFile1, AddImagesToSlideshow1})
         notYetAvailable_.remove(command);
     // The keys of the commands (Del, Ctrl+Del, Ctrl+O, Ctrl+C) follow the selection, also
     // before a menu was opened.
@@ -163,7 +163,8 @@ void TImageListForm::CopytoAnotherCategory2Click(QAction* item)
         return;
     }
     TCategory* target = categories_.FindCategory(item->data().toInt());
-    if (commandAllowed(&ImageListEnabling::copyToCategory) && target && CheckTargetCategory(*target, CategoryVerb::Copy))
+    if (commandAllowed(&ImageListEnabling::copyToCategory) && target
+        && CheckTargetCategory(*target, CategoryVerb::Copy))
         AssignSelectedTo(*target);
 }
 

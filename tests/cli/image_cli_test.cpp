@@ -30,9 +30,10 @@ protected:
             fs::create_directories(directory);
         for (const char* name : {"oak.png", "birch.png", "rose.png"})
             test::writeFile(pictures / name, name);
-        test::writeScrapbook(base, {{path(pictures / "oak.png"), {"trees"}},
-                                    {path(pictures / "birch.png"), {"trees", "garden"}},
-                                    {path(pictures / "rose.png"), {"garden"}}},
+        test::writeScrapbook(base,
+                             {{path(pictures / "oak.png"), {"trees"}},
+                              {path(pictures / "birch.png"), {"trees", "garden"}},
+                              {path(pictures / "rose.png"), {"garden"}}},
                              {"birds"});
     }
     ~ImageCli() override { fs::remove_all(root); }
@@ -115,8 +116,7 @@ TEST_F(ImageCli, CategoryCommandsAreSavedWhenTheyReturn)
     // Each is in another category as well, so it simply leaves this one.
     EXPECT_EQ(run("remove 1 --from trees").status, 0);
     EXPECT_EQ(run("remove 3 --from birds").status, 0);
-    EXPECT_EQ(savedMemberships(),
-              (QStringList{"(unassigned): ", "birds: 1 2", "trees: 2", "garden: 3"}));
+    EXPECT_EQ(savedMemberships(), (QStringList{"(unassigned): ", "birds: 1 2", "trees: 2", "garden: 3"}));
     // The last category of an image is never lost: it lands in "(unassigned)".
     EXPECT_EQ(run("remove 3 --from garden").status, 0);
     EXPECT_EQ(run("delete 2").output, "1 image deleted from the scrapbook (the picture files stay)\n");
@@ -133,8 +133,7 @@ TEST_F(ImageCli, MovedImageIsKnownByItsNewPathToTheNextImport)
     EXPECT_EQ(savedPath(1), QByteArray::fromStdString((destination / "oak.png").string()));
 
     const test::ToolRun imported = run("import '" + destination.string() + "' --category trees");
-    EXPECT_NE(imported.output.find("0 New images were added to the scrapbook."), std::string::npos)
-        << imported.output;
+    EXPECT_NE(imported.output.find("0 New images were added to the scrapbook."), std::string::npos) << imported.output;
 }
 
 TEST_F(ImageCli, AnOriginalThatCannotBeDeletedStaysWithItsRecordAndLeavesNoCopy)

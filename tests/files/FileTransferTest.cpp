@@ -142,8 +142,8 @@ TEST_F(FileTransfer, OwnDirectoryAsksToOverwriteAndNeverEmptiesTheFile)
         messages.answer(answer);
         const TransferResult result = transfer({1}, oldDir, TransferMode::Move);
 
-        EXPECT_EQ(messages.texts().first(), "The image file is already in directory " + path(oldDir)
-                                                + ". Do you wish to overwrite it?");
+        EXPECT_EQ(messages.texts().first(),
+                  "The image file is already in directory " + path(oldDir) + ". Do you wish to overwrite it?");
         EXPECT_EQ(messages.shown().first().message.defaultButton, MessageButton::No);
         EXPECT_EQ(result.keepOpen, answer == MessageButton::No);
         EXPECT_EQ(result.transferred, 0);
