@@ -92,7 +92,8 @@ protected:
         for (const int row : rows)
             window.ImageListBox->selectionModel()->select(window.ImageListModel->index(row),
                                                           QItemSelectionModel::Select);
-        window.ImageListBox->setCurrentIndex(window.ImageListModel->index(*rows.begin()));
+        window.ImageListBox->selectionModel()->setCurrentIndex(window.ImageListModel->index(*rows.begin()),
+                                                               QItemSelectionModel::NoUpdate);
     }
 
     static QAction* submenuItem(QMenu* menu, const QString& caption)
