@@ -451,6 +451,11 @@ TImageListForm* TMainForm::CreateImageListForm(TCategory& category)
 {
     auto* window = new TImageListForm(*Categories);
     window->SlideshowConnected = [link = QPointer<TSlideshowLink>(SlideshowLink)] { return link && link->connected(); };
+    window->AddSlides = [link = QPointer<TSlideshowLink>(SlideshowLink)](const QStringList& paths) {
+        if (link)
+            link->AddSlides(paths);
+    };
+    window->setImageListServices({*Scrapbook, *LoadPicture});
     connect(window, &TImageListForm::keywordSearchRequested, this, &TMainForm::KeywordSearch1Click);
     connect(window, &TImageListForm::mainMenuRequested, this, &TMainForm::OpenMainMenu);
     // Queued: a window closed while the program ends must not reach back into it.

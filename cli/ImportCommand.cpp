@@ -73,16 +73,6 @@ std::optional<ImportRequest> parseImport(QStringList arguments)
     return request;
 }
 
-// A removable disk met by the tool is registered under its label, as no one is there to type a
-// description.
-class LabelAsDescription : public DiskDescriptionPrompt {
-public:
-    QString askDescription(const NewDiskDetails& disk) override
-    {
-        return disk.label.trimmed().isEmpty() ? QStringLiteral("Added by glimmora-cli") : disk.label;
-    }
-};
-
 void printSummary(const TAddingStep& step)
 {
     const ImportCounters& counters = step.Counters();

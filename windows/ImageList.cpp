@@ -194,6 +194,7 @@ void TImageListForm::buildMenus()
                         Convert1->menuAction()};
     for (QAction* command : std::as_const(notYetAvailable_))
         command->setEnabled(false);
+    connectImageCommands();
     PopupMenu1Popup();
 }
 

@@ -6,8 +6,10 @@
 #include <QList>
 #include <QMainWindow>
 #include <QSet>
+#include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -19,7 +21,17 @@ namespace glimmora {
 
 class TCategories;
 class TImageListModel;
+class TLoadPictureModule;
+class TScrapbook;
+enum class CategoryVerb;
+enum class TransferMode;
 struct ImageListEnabling;
+
+// What the commands on images work with, given by the main window; all outlive the window.
+struct ImageListServices {
+    TScrapbook& scrapbook;
+    TLoadPictureModule& loader;
+};
 
 // A category window: the images of one category as a grid of thumbnail cells (one list view
 // over an item model, each cell drawn by TImageCellDelegate), a box to switch the category, and
@@ -46,6 +58,11 @@ public:
 
     // Whether the companion slideshow program is connected (for "&Add Images to Slideshow").
     std::function<bool()> SlideshowConnected;
+    // Hands paths to the slideshow program, one slide each, in the order given.
+    std::function<void(const QStringList&)> AddSlides;
+
+    // Enables the commands on images, which work with these; until then they stay disabled.
+    void setImageListServices(const ImageListServices& services);
 
     TCategory* Category = nullptr;
     bool IsSearchWindow = false;
@@ -121,6 +138,20 @@ public slots:
     void CategoryComboBoxDropDown();
     void CategoryComboBoxChange(int index);
 
+    // The commands on the selected images (ImageListCommands.cpp).
+    void Copytoanothercategory1Click();
+    void CopytoAnotherCategory2Click(QAction* item);
+    void Movetoanothercategory1Click();
+    void MovetoAnotherCategory2Click(QAction* item);
+    void Deletefromthiscategory1Click();
+    void Deletefromthescrapbook1Click();
+    void EditSelectedImage1Click();
+    void CopytoClipboard1Click();
+    void Memo1Click();
+    void MoveFile1Click();
+    void CopyFile1Click();
+    void AddImagestoSlideshow1Click();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -144,7 +175,21 @@ private:
     ImageListEnabling currentEnabling() const;
     int selectedCount() const;
 
+    // The commands on images (ImageListCommands.cpp).
+    void connectImageCommands();
+    TCategory* ChooseTargetCategory(CategoryVerb verb);
+    bool CheckTargetCategory(const TCategory& category, CategoryVerb verb);
+    void AssignSelectedTo(TCategory& category);
+    void MoveSelectedTo(TCategory& category);
+    void OpenFileMoveWindow(TransferMode mode);
+    // Copies of the selected records in list order: a command may free the category's own.
+    QList<TImageElement> selectedImages() const;
+    TImageElement* currentRecord() const;
+    bool commandAllowed(bool ImageListEnabling::*command) const;
+    void saveChanges();
+
     TCategories& categories_;
+    std::optional<ImageListServices> services_;
     int checkedColumns_ = 0;
     QSet<QAction*> notYetAvailable_;
     QList<std::pair<QAction*, QAction*>> contextTwins_; // context item, main-menu twin
