@@ -104,7 +104,7 @@ void TMainForm::openScrapbook()
     Categories = &Scrapbook->categories();
     RemoveableMedia = &Scrapbook->disks();
     ImageElementForm = &Scrapbook->images();
-    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia);
+    LoadPicture = std::make_unique<TLoadPictureModule>(RemoveableMedia, readEmbeddedThumbnailsSetting());
 }
 
 TMainForm::~TMainForm() = default;
@@ -454,9 +454,11 @@ TImageListForm* TMainForm::CreateImageListForm(TCategory& category)
 {
     auto* window = new TImageListForm(*Categories);
     window->SlideshowConnected = [link = QPointer<TSlideshowLink>(SlideshowLink)] { return link && link->connected(); };
-    window->setImageCommands({{*ImageElementForm, *Categories, *RemoveableMedia, *LoadPicture, *diskPrompt_},
-                              *LoadPicture,
-                              [this] { saveAfterCommand(); }});
+    window->AddSlides = [link = QPointer<TSlideshowLink>(SlideshowLink)](const QStringList& paths) {
+        if (link)
+            link->AddSlides(paths);
+    };
+    window->setImageListServices({*Scrapbook, *LoadPicture, *diskPrompt_});
     connect(window, &TImageListForm::keywordSearchRequested, this, &TMainForm::KeywordSearch1Click);
     connect(window, &TImageListForm::mainMenuRequested, this, &TMainForm::OpenMainMenu);
     // Queued: a window closed while the program ends must not reach back into it.

@@ -257,9 +257,14 @@ std::optional<std::int32_t> TImageElementForm::KnownImageNumber(const QString& p
 
 void TImageElementForm::SetImagePath(TImageElement& record, const QString& newPath)
 {
+    SetImagePath(record, pathBytes(newPath));
+}
+
+void TImageElementForm::SetImagePath(TImageElement& record, const QByteArray& newPath)
+{
     if (pathIndex_ && pathIndex_->value(record.IT_Path) == record.IT_SeqNo)
         pathIndex_->remove(record.IT_Path);
-    record.IT_Path = pathBytes(newPath);
+    record.IT_Path = newPath;
     record.IT_PathHash = PathChecksum(record.IT_Path);
     if (pathIndex_)
         pathIndex_->insert(record.IT_Path, record.IT_SeqNo);

@@ -106,6 +106,8 @@ public:
     // Gives a record a new path (the file was moved): its checksum and that of its path-index
     // entry follow; the caller writes the record.
     void SetImagePath(TImageElement& record, const QString& newPath);
+    // The same for a path given as the file system's bytes, kept exactly.
+    void SetImagePath(TImageElement& record, const QByteArray& newPath);
 
     // Every record whose memo, lower-cased, contains `text` lower-cased and trimmed, in store
     // order; an empty text finds nothing.

@@ -12,6 +12,7 @@
 #include "import/AddingStep.h"
 #include "import/FileSearch.h"
 #include "import/LoadPicture.h"
+#include "platform/Settings.h"
 #include "platform/TerminationSignals.h"
 
 // Qt
@@ -23,13 +24,15 @@ namespace glimmora::cli {
 
 namespace {
 
-constexpr const char* kImportUsage = "import PATH [--category NAME | --dir-names] [--no-subdirs] [--include-known]";
+constexpr const char* kImportUsage =
+    "import PATH [--category NAME | --dir-names] [--no-subdirs] [--include-known] [--no-embedded-thumbnails]";
 
 const QString kNothingFound = QStringLiteral("No image files were found in the selected directories.");
 
 struct ImportRequest {
     FileSearchSettings search;
     bool includeKnown = false;
+    bool embeddedThumbnails = true; // unless the settings turn them off too
 };
 
 // Without --category or --dir-names the files go where the Load dialog first offers: the first
@@ -54,6 +57,8 @@ std::optional<ImportRequest> parseImport(QStringList arguments)
             request.search.searchSubdirectories = false;
         } else if (argument == QLatin1String("--include-known")) {
             request.includeKnown = true;
+        } else if (argument == QLatin1String("--no-embedded-thumbnails")) {
+            request.embeddedThumbnails = false;
         } else if (argument.startsWith(QLatin1String("--"))) {
             return std::nullopt;
         } else {
@@ -108,9 +113,10 @@ int runImport(const Invocation& invocation)
             return kFailure;
         }
 
-        TLoadPictureModule loader(&scrapbook->disks());
+        TLoadPictureModule loader(&scrapbook->disks(), request->embeddedThumbnails && readEmbeddedThumbnailsSetting());
         AddingOptions options;
         options.includeKnownImages = request->includeKnown;
+        options.decoders.embeddedThumbnails = loader.EmbeddedThumbnails();
         options.searchFailures = search.Failures();
         TAddingStep step(*scrapbook, loader, found, options);
         AddingProgress progress;

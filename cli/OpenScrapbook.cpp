@@ -37,6 +37,11 @@ int saveScrapbook(TScrapbook& scrapbook)
     }
 }
 
+QString LabelAsDescription::askDescription(const NewDiskDetails& disk)
+{
+    return disk.label.trimmed().isEmpty() ? QStringLiteral("Added by glimmora-cli") : disk.label;
+}
+
 int reportingFailures(const std::function<int()>& body)
 {
     try {

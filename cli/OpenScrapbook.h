@@ -18,6 +18,13 @@ std::unique_ptr<TScrapbook> openScrapbook(TScrapbook::Access access);
 // Saves a changed scrapbook; prints what could not be saved. Returns the exit status.
 int saveScrapbook(TScrapbook& scrapbook);
 
+// A removable disk met by the tool is registered under its label, as no one is there to type a
+// description.
+class LabelAsDescription : public DiskDescriptionPrompt {
+public:
+    QString askDescription(const NewDiskDetails& disk) override;
+};
+
 // Runs a command body, reporting any failure of the scrapbook (and any other exception) as a
 // failure of the command.
 int reportingFailures(const std::function<int()>& body);

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the picture control under every still extension, at full size and
 // as a thumbnail. The first byte picks the extension (its picture type code), the second the
-// mode; the rest is the file.
+// mode (bit 0: a thumbnail, bit 1: a JPEG's stored thumbnail may be taken); the rest is the
+// file.
 #include "picturecontrol/GvboxCtrl.h"
 
 // Qt
@@ -56,6 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     glimmora::TGvboxCtrl control;
     control.setThumbnail(data[1] & 1 ? 60 : 0);
+    control.setEmbeddedThumbnails(data[1] & 2);
     try {
         control.setFileName(path);
         if (control.Picture().isNull() || control.Picture().format() != QImage::Format_RGB32)

@@ -37,8 +37,9 @@ constexpr std::chrono::milliseconds kEventInterval{100}; // how often pending ev
 
 // The decoder's environment: the caller's, with one thread per process (the pool already has a
 // process per core) and no display; the pool's process id, for the decoder to end with it; its
-// time limit for one file; and a temporary directory of the pool's own for what decoders spill
-// to disk (ImageMagick's pixel cache of a large picture), which goes when the pool does.
+// time limit for one file; whether it may take stored thumbnails; and a temporary directory of the
+// pool's own for what decoders spill to disk (ImageMagick's pixel cache of a large picture), which
+// goes when the pool does.
 std::vector<std::string> decoderEnvironment(const DecoderSettings& settings, const QString& temporaryDirectory)
 {
     using namespace decoder_process;
@@ -48,6 +49,7 @@ std::vector<std::string> decoderEnvironment(const DecoderSettings& settings, con
         "OMP_NUM_THREADS=1",
         std::string(kParentVariable) + '=' + std::to_string(::getpid()),
         std::string(kTimeLimitVariable) + '=' + std::to_string(timeLimitFor(settings.hangLimit).count()),
+        std::string(kEmbeddedThumbnailsVariable) + '=' + (settings.embeddedThumbnails ? '1' : '0'),
     };
     if (!temporaryDirectory.isEmpty()) {
         const std::string directory = QFile::encodeName(temporaryDirectory).toStdString();

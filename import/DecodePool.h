@@ -21,6 +21,7 @@ struct DecoderSettings {
     int workers = 0;                            // 0: one per core, as memory allows; below 0: none (in-process)
     std::chrono::milliseconds hangLimit{30000}; // a file that takes longer costs its worker
     int aheadLimit = 32;                        // at most this many files queued or decoded and waiting
+    bool embeddedThumbnails = true;             // as the in-process loader's (TLoadPictureModule)
 };
 
 // How many decoder processes an import runs by default: one per core, but no more than the

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -49,6 +50,12 @@ unsigned timeLimitSeconds()
 }
 
 } // namespace
+
+bool embeddedThumbnailsAllowed()
+{
+    const char* allowed = std::getenv(kEmbeddedThumbnailsVariable);
+    return !allowed || std::strcmp(allowed, "0") != 0;
+}
 
 std::chrono::seconds timeLimitFor(std::chrono::milliseconds hangLimit)
 {

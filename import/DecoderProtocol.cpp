@@ -2,6 +2,7 @@
 
 #include "catalog/ImageElement.h"
 #include "catalog/Volume.h"
+#include "import/DecoderProcess.h"
 #include "import/LoadPicture.h"
 
 // Qt
@@ -218,7 +219,8 @@ std::optional<ThumbnailResult> decodeReply(QByteArrayView payload)
 
 ThumbnailResult decodeThumbnail(const QString& path)
 {
-    static TLoadPictureModule loader; // no disk registry: an absent disk is explained by the caller
+    // No disk registry: an absent disk is explained by the caller.
+    static TLoadPictureModule loader(nullptr, decoder_process::embeddedThumbnailsAllowed());
     TImageElement record;
     record.IT_Path = pathBytes(path);
     const TVol_Info volume = ReadVolumeInfo(path);

@@ -8,6 +8,7 @@
 #include "files/FolderTree.h"
 #include "import/DbUpdate.h"
 #include "import/FileSearchForm.h"
+#include "import/LoadPicture.h"
 #include "import/LoadStatus.h"
 #include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
@@ -274,6 +275,7 @@ void TLoadform::RunImport(const QString& directory)
     }
 
     options.includeKnownImages = cbIncludeKnown->isChecked();
+    options.decoders.embeddedThumbnails = scrapbook_.loader.EmbeddedThumbnails();
     TAddingStep step(scrapbook_.scrapbook, scrapbook_.loader, std::move(loadList), options);
     {
         TDbUpdateForm adding(step, parentWidget(), parentWidget());

@@ -21,13 +21,13 @@ class QRadioButton;
 namespace glimmora {
 
 class TFolderTree;
+class TLoadPictureModule;
 class TScrapbook;
-class ThumbnailSource;
 
 // The program-wide objects an import works on; both outlive the dialog.
 struct ImportScrapbook {
     TScrapbook& scrapbook;
-    ThumbnailSource& loader; // the picture loader
+    TLoadPictureModule& loader; // the picture loader
 };
 
 // The Load dialog: the user picks a directory in the folder tree, how its pictures are assigned

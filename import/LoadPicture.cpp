@@ -16,10 +16,11 @@ constexpr int kMovType = 31;
 
 enum class LoadMode { FullSize, Thumbnail };
 
-void prepareControl(TGvboxCtrl& control, LoadMode mode)
+void prepareControl(TGvboxCtrl& control, LoadMode mode, bool embeddedThumbnails)
 {
     control.setThumbnail(mode == LoadMode::Thumbnail ? qint16(TLoadPictureModule::kThumbnailSize)
                                                      : TGvboxCtrl::kFullSize);
+    control.setEmbeddedThumbnails(mode == LoadMode::Thumbnail && embeddedThumbnails);
     control.setAppearance(mode == LoadMode::Thumbnail ? 1 : 0);
     control.setBackColor(QColor(0xFF, 0xFF, 0xFF));
 }
@@ -42,19 +43,22 @@ QImage movieThumbnail(const QImage& frame, int size)
     return thumbnail;
 }
 
-TLoadPictureModule::TLoadPictureModule(const TRemoveableMediaList* disks) : disks_(disks) {}
+TLoadPictureModule::TLoadPictureModule(const TRemoveableMediaList* disks, bool embeddedThumbnails)
+    : disks_(disks),
+      embeddedThumbnails_(embeddedThumbnails)
+{}
 
 int TLoadPictureModule::LoadFullSize(const QString& path, QImage& picture, const TImageElement* record, bool silent,
                                      QString& errorText)
 {
-    prepareControl(gvbox_, LoadMode::FullSize);
+    prepareControl(gvbox_, LoadMode::FullSize, embeddedThumbnails_);
     return load(path, picture, record, silent, errorText);
 }
 
 int TLoadPictureModule::LoadThumbnail(const QString& path, QImage& picture, const TImageElement* record, bool silent,
                                       QString& errorText)
 {
-    prepareControl(gvbox_, LoadMode::Thumbnail);
+    prepareControl(gvbox_, LoadMode::Thumbnail, embeddedThumbnails_);
     return load(path, picture, record, silent, errorText);
 }
 

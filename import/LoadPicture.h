@@ -24,7 +24,12 @@ public:
     static constexpr int kThumbnailSize = 60;
 
     // disks: the removable-disk registry that names a missing disk (not owned; may be null).
-    explicit TLoadPictureModule(const TRemoveableMediaList* disks = nullptr);
+    // embeddedThumbnails: whether the thumbnail of a camera's JPEG may be the one the camera
+    // stored in it, when that plainly stands for the picture; off for users whose editing tools
+    // leave stale ones behind. Full-size loads always decode the picture.
+    explicit TLoadPictureModule(const TRemoveableMediaList* disks = nullptr, bool embeddedThumbnails = true);
+
+    bool EmbeddedThumbnails() const { return embeddedThumbnails_; }
 
     // One load at full size, for showing, printing, copying or converting. record may be
     // null; errorText receives the error text (empty when loaded).
@@ -51,6 +56,7 @@ private:
     void fail(const QString& message, bool silent);
 
     const TRemoveableMediaList* disks_;
+    bool embeddedThumbnails_;
     TGvboxCtrl gvbox_;
     const TImageElement* record_ = nullptr;
     QString path_;

@@ -16,6 +16,7 @@ void TGvboxCtrl::setFileName(const QString& path)
     request.thumbnailSize = std::max<int>(thumbnail_, 0);
     request.jpegQuality = jpgQuality_;
     request.background = backColor_;
+    request.embeddedThumbnail = embeddedThumbnails_;
     picture_ = decodePicture(path, request);
     fileName_ = path;
 }

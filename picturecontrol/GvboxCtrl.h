@@ -36,6 +36,12 @@ public:
     void setAppearance(int appearance) { appearance_ = appearance; }
     int Appearance() const { return appearance_; }
 
+    // In thumbnail mode, whether a JPEG's thumbnail may be the small picture its camera stored
+    // in it, when that one plainly stands for the picture, instead of one decoded from the
+    // picture. Off unless asked for.
+    void setEmbeddedThumbnails(bool allowed) { embeddedThumbnails_ = allowed; }
+    bool EmbeddedThumbnails() const { return embeddedThumbnails_; }
+
     // What transparent parts of a picture are drawn on.
     void setBackColor(const QColor& color) { backColor_ = color; }
     const QColor& BackColor() const { return backColor_; }
@@ -62,6 +68,7 @@ public:
 private:
     QString fileName_;
     qint16 thumbnail_ = kFullSize;
+    bool embeddedThumbnails_ = false;
     int appearance_ = 0;
     QColor backColor_ = Qt::white;
     QImage picture_;

@@ -10,9 +10,7 @@
 
 // Qt
 #include <QFileInfo>
-#include <QImageReader>
 #include <QPainter>
-#include <QTransform>
 
 #include <algorithm>
 
@@ -159,31 +157,12 @@ QImage decodeMetafile(const QString& path, int thumbnailSize, const QColor& back
     }
 }
 
-// Turns a picture as the camera stored it the way its orientation tag says it is seen, as Qt's
-// reader does for the full-size picture.
-QImage oriented(QImage image, QImageIOHandler::Transformations transformation)
-{
-    if (transformation == QImageIOHandler::TransformationRotate270)
-        return image.transformed(QTransform().rotate(270));
-    image = image.mirrored(transformation & QImageIOHandler::TransformationMirror,
-                           transformation & QImageIOHandler::TransformationFlip);
-    if (transformation & QImageIOHandler::TransformationRotate90)
-        image = image.transformed(QTransform().rotate(90));
-    return image;
-}
-
 QImage decodeJpeg(const QString& path, const DecodeRequest& request)
 {
     if (request.thumbnailSize > 0) {
-        QImage scaled = decodeJpegThumbnail(readPictureFile(path), request.thumbnailSize);
-        if (!scaled.isNull()) {
-            // The DCT scales round up, so the thumbnail's size comes from the picture's own.
-            const QImageReader reader(path, "jpeg");
-            const QSize size = thumbnailSizeFor(reader.size(), request.thumbnailSize);
-            if (size.isValid() && size != scaled.size())
-                scaled = scaled.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            return oriented(std::move(scaled), reader.transformation());
-        }
+        QImage thumbnail = decodeJpegThumbnail(path, request.thumbnailSize, request.embeddedThumbnail);
+        if (!thumbnail.isNull())
+            return thumbnail;
     }
     return decodeWithQt(path, "jpeg", request.thumbnailSize, request.jpegQuality);
 }

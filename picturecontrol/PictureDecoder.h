@@ -9,9 +9,10 @@ namespace glimmora {
 
 // What the picture control asks of a decode.
 struct DecodeRequest {
-    int thumbnailSize = 0;         // 0: full size; n > 0: fit into n × n, keeping the aspect ratio
-    int jpegQuality = 75;          // below 50 the JPEG decoder may trade accuracy for speed
-    QColor background = Qt::white; // transparent parts of a picture are drawn over this
+    int thumbnailSize = 0;          // 0: full size; n > 0: fit into n × n, keeping the aspect ratio
+    int jpegQuality = 75;           // below 50 the JPEG decoder may trade accuracy for speed
+    QColor background = Qt::white;  // transparent parts of a picture are drawn over this
+    bool embeddedThumbnail = false; // a JPEG's thumbnail may be the one its camera stored in it
 };
 
 // Decodes the still picture at path with the decoder its extension and content call for, and

@@ -7,16 +7,23 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace glimmora {
 
 namespace {
 
 // Only regular files: reading a pipe or a device named like a picture would never end.
+void refuseAnythingButAFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        throw EGvboxError(QStringLiteral("%1 is not a file.").arg(path));
+}
+
 void openForReading(QFile& file)
 {
-    const QFileInfo info(file.fileName());
-    if (info.exists() && !info.isFile())
-        throw EGvboxError(QStringLiteral("%1 is not a file.").arg(file.fileName()));
+    refuseAnythingButAFile(file.fileName());
     if (!file.open(QIODevice::ReadOnly))
         throw EGvboxError(QStringLiteral("Cannot open %1: %2").arg(file.fileName(), file.errorString()));
 }
@@ -33,6 +40,15 @@ QByteArray readPictureFile(const QString& path)
     if (file.error() != QFileDevice::NoError)
         throw EGvboxError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
     return bytes;
+}
+
+PictureStream openPictureStream(const QString& path)
+{
+    refuseAnythingButAFile(path);
+    PictureStream stream(std::fopen(QFile::encodeName(path).constData(), "rbe")); // e: close on exec
+    if (!stream)
+        throw EGvboxError(QStringLiteral("Cannot open %1: %2").arg(path, qt_error_string(errno)));
+    return stream;
 }
 
 QByteArray readPictureHead(const QString& path, qint64 count)

@@ -16,12 +16,12 @@ QSettings glimmoraSettings() { return userSettings(QStringLiteral("Glimmora")); 
 
 } // namespace
 
-bool readSettingsFlag(const QString& group, const QString& key)
+bool readSettingsFlag(const QString& group, const QString& key, bool unset)
 {
     QSettings settings = glimmoraSettings();
     bool isNumber = false;
     const int value = settings.value(group + QLatin1Char('/') + key).toString().trimmed().toInt(&isNumber);
-    return isNumber && value != 0;
+    return isNumber ? value != 0 : unset;
 }
 
 void writeSettingsFlag(const QString& group, const QString& key, bool value)
@@ -36,6 +36,11 @@ bool readFirstTimeFlag() { return readSettingsFlag(QStringLiteral("PROCESS"), QS
 void writeFirstTimeFlag(bool value)
 {
     writeSettingsFlag(QStringLiteral("PROCESS"), QStringLiteral("FIRSTTIME"), value);
+}
+
+bool readEmbeddedThumbnailsSetting()
+{
+    return readSettingsFlag(QStringLiteral("IMPORT"), QStringLiteral("EMBEDDEDTHUMBNAILS"), true);
 }
 
 QString slideshowLocation()

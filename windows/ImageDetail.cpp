@@ -83,7 +83,7 @@ void placeAfter(QLabel* label, const QLabel* before)
 
 TImageDetailForm::TImageDetailForm(TLoadPictureModule& loader, QWidget* parent) : QDialog(parent), loader_(loader)
 {
-    setWindowTitle(QStringLiteral("Framilo"));
+    setWindowTitle(QStringLiteral("Glimmora")); // the product name, as every window is titled
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
     QFont font(QStringLiteral("MS Sans Serif"));

@@ -201,6 +201,7 @@ void TImageListForm::buildMenus()
                         Convert1->menuAction()};
     for (QAction* command : std::as_const(notYetAvailable_))
         command->setEnabled(false);
+    connectImageCommands();
     PopupMenu1Popup();
 }
 
@@ -291,14 +292,6 @@ QMenu* TImageListForm::buildWallpaperMenu(QMenu* parent, const QString& caption)
     menu->addAction(QStringLiteral("&Centered"), this, &TImageListForm::Centered1Click);
     menu->addAction(QStringLiteral("&Tiled"), this, &TImageListForm::Tiled1Click);
     return menu;
-}
-
-void TImageListForm::setImageCommands(const ImageCommandContext& context)
-{
-    commands_.emplace(context);
-    for (QAction* command : {ShowDetail1, SetWallpaper1->menuAction(), Convert1->menuAction()})
-        notYetAvailable_.remove(command);
-    ImageListBoxClick();
 }
 
 void TImageListForm::RebuildCategoryMenus()
@@ -620,10 +613,10 @@ void TImageListForm::keepOnScreen()
 void TImageListForm::Enlarge1Click()
 {
     const TImageElement* selected = singleSelectedRecord();
-    if (!commands_ || !selected)
+    if (!services_ || !selected)
         return;
     const TImageElement record = *selected;
-    TImageDetailForm detail(commands_->loader, this);
+    TImageDetailForm detail(services_->loader, this);
     if (detail.ShowImage(record, *this) == kLoadLoaded)
         detail.exec();
 }
@@ -633,7 +626,7 @@ int TImageListForm::LoadSelectedPicture(const TImageElement& record, QImage& pic
     int result;
     do {
         QString errorText;
-        result = commands_->loader.LoadFullSize(localPath(record.IT_Path), picture, &record, false, errorText);
+        result = services_->loader.LoadFullSize(localPath(record.IT_Path), picture, &record, false, errorText);
         // A cancelled prompt for a missing disk has said all there is to say.
         if (result == kLoadFailed)
             showError(errorText);
@@ -676,7 +669,7 @@ void TImageListForm::toGIF1Click() { convertSelected(Conversion::Gif); }
 void TImageListForm::convertSelected(Conversion conversion)
 {
     const TImageElement* selected = singleSelectedRecord();
-    if (!commands_ || !selected || !Category)
+    if (!services_ || !selected || !Category)
         return;
     // A copy: the new file joins this category, whose list of records then changes.
     const TImageElement record = *selected;
@@ -690,13 +683,13 @@ void TImageListForm::convertSelected(Conversion conversion)
     ConversionOutcome outcome;
     {
         const HourglassCursor busy;
-        outcome = ConvertPicture(commands_->scrapbook, picture, fileFormatOf(conversion, target), target, {Category});
+        outcome = ConvertPicture(fileAdding(), picture, fileFormatOf(conversion, target), target, {Category});
     }
     if (outcome.failed())
         showError(outcome.failure);
     else
         reportAdding(outcome.added);
-    commands_->saveScrapbook();
+    saveChanges();
 }
 
 void TImageListForm::reportAdding(const AddFileOutcome& added)
@@ -721,7 +714,7 @@ void TImageListForm::Tiled1Click()
 void TImageListForm::SetWallpaper(const TImageElement& record, WallpaperStyle style)
 {
     QImage picture;
-    if (!commands_ || LoadSelectedPicture(record, picture) != kLoadLoaded)
+    if (!services_ || LoadSelectedPicture(record, picture) != kLoadLoaded)
         return;
     QString failure;
     {

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QSet>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -24,15 +25,17 @@ namespace glimmora {
 class TCategories;
 class TImageListModel;
 class TLoadPictureModule;
+class TScrapbook;
+enum class CategoryVerb;
 enum class Conversion;
+enum class TransferMode;
 struct ImageListEnabling;
 
-// The program-wide objects the commands on images work with; all outlive the window.
-struct ImageCommandContext {
-    FileAdding scrapbook;
+// What the commands on images work with, given by the main window; all outlive the window.
+struct ImageListServices {
+    TScrapbook& scrapbook;
     TLoadPictureModule& loader;
-    // Saves the scrapbook after a command changed it, and reports what could not be saved.
-    std::function<void()> saveScrapbook;
+    DiskDescriptionPrompt& diskPrompt; // asks for the description of a removable disk met first
 };
 
 // A category window: the images of one category as a grid of thumbnail cells (one list view
@@ -58,9 +61,6 @@ public:
     // Rebuilds the context menu's "Copy/Move to Another Category" submenus from the categories.
     void RebuildCategoryMenus();
 
-    // Gives the window what its commands on images work with; until then they stay disabled.
-    void setImageCommands(const ImageCommandContext& context);
-
     // Loads a record's picture at full size for a command, as often as the user asks to retry;
     // a failure is reported. Returns the loader's result.
     int LoadSelectedPicture(const TImageElement& record, QImage& picture);
@@ -71,6 +71,11 @@ public:
 
     // Whether the companion slideshow program is connected (for "&Add Images to Slideshow").
     std::function<bool()> SlideshowConnected;
+    // Hands paths to the slideshow program, one slide each, in the order given.
+    std::function<void(const QStringList&)> AddSlides;
+
+    // Enables the commands on images, which work with these; until then they stay disabled.
+    void setImageListServices(const ImageListServices& services);
 
     TCategory* Category = nullptr;
     bool IsSearchWindow = false;
@@ -162,6 +167,20 @@ public slots:
     void Centered1Click();
     void Tiled1Click();
 
+    // The commands on the selected images (ImageListCommands.cpp).
+    void Copytoanothercategory1Click();
+    void CopytoAnotherCategory2Click(QAction* item);
+    void Movetoanothercategory1Click();
+    void MovetoAnotherCategory2Click(QAction* item);
+    void Deletefromthiscategory1Click();
+    void Deletefromthescrapbook1Click();
+    void EditSelectedImage1Click();
+    void CopytoClipboard1Click();
+    void Memo1Click();
+    void MoveFile1Click();
+    void CopyFile1Click();
+    void AddImagestoSlideshow1Click();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -190,8 +209,22 @@ private:
     void convertSelected(Conversion conversion);
     void reportAdding(const AddFileOutcome& added);
 
+    // The commands on images (ImageListCommands.cpp).
+    void connectImageCommands();
+    TCategory* ChooseTargetCategory(CategoryVerb verb);
+    bool CheckTargetCategory(const TCategory& category, CategoryVerb verb);
+    void AssignSelectedTo(TCategory& category);
+    void MoveSelectedTo(TCategory& category);
+    void OpenFileMoveWindow(TransferMode mode);
+    // Copies of the selected records in list order: a command may free the category's own.
+    QList<TImageElement> selectedImages() const;
+    TImageElement* currentRecord() const;
+    bool commandAllowed(bool ImageListEnabling::*command) const;
+    FileAdding fileAdding() const;
+    void saveChanges();
+
     TCategories& categories_;
-    std::optional<ImageCommandContext> commands_;
+    std::optional<ImageListServices> services_;
     int checkedColumns_ = 0;
     QSet<QAction*> notYetAvailable_;
     QList<std::pair<QAction*, QAction*>> contextTwins_; // context item, main-menu twin

@@ -78,6 +78,27 @@ TEST_F(PictureLoading, StillsLoadAtFullSizeAndAsThumbnailsThatFitInSixtyPixels)
     EXPECT_TRUE(loader_.Gvbox().FileName().isEmpty()); // the control let go of the file
 }
 
+TEST_F(PictureLoading, CameraThumbnailsAreTheStoredOnesUnlessTurnedOffAndFullSizeIsAlwaysThePicture)
+{
+    if (!test::missingTool(test::kExifTool).isEmpty())
+        GTEST_SKIP() << "exiftool is not installed";
+    const auto file = scratch_ / "camera.jpg";
+    ASSERT_EQ(test::writeCameraJpeg(file, QSize(640, 480), QSize(160, 120)), QString());
+    const QString path = test::qPath(file);
+    TLoadPictureModule decoding(nullptr, false);
+    for (TLoadPictureModule* loader : {&loader_, &decoding}) {
+        EXPECT_EQ(loader->LoadThumbnail(path, loaded_, nullptr, true, errorText_), kLoadLoaded);
+        EXPECT_EQ(loaded_.size(), QSize(60, 45));
+        const test::Quadrants expected = loader == &loader_ ? test::kProbeQuadrants : test::kColourQuadrants;
+        EXPECT_TRUE(test::sameQuadrants(test::quadrantCentres(loaded_), expected, 48))
+            << test::describe(test::quadrantCentres(loaded_)).toStdString();
+
+        EXPECT_EQ(loader->LoadFullSize(path, loaded_, nullptr, false, errorText_), kLoadLoaded);
+        EXPECT_EQ(loaded_.size(), QSize(640, 480));
+        EXPECT_TRUE(test::sameQuadrants(test::quadrantCentres(loaded_), test::kColourQuadrants, 48));
+    }
+}
+
 TEST_F(PictureLoading, UndecodableFileFailsWithTheDecodersMessage)
 {
     const QString path = textFile("letter.bmp");

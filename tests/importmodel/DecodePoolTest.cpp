@@ -96,6 +96,30 @@ TEST(DecodePool, ThumbnailsAreThoseOfTheInProcessLoader)
     EXPECT_FALSE(pool.take(files.first()));
 }
 
+TEST(DecodePool, DecodersTakeAStoredCameraThumbnailOnlyWhenTheLoaderWould)
+{
+    if (!test::missingTool(test::kExifTool).isEmpty())
+        GTEST_SKIP() << "exiftool is not installed";
+    test::ScratchDir scratch;
+    const QString file = qpath(scratch / "camera.jpg");
+    ASSERT_EQ(test::writeCameraJpeg(scratch / "camera.jpg", QSize(640, 480), QSize(160, 120)), QString());
+    for (bool embedded : {true, false}) {
+        DecoderSettings settings = decoders(kDecoder, 1);
+        settings.embeddedThumbnails = embedded;
+        TDecodePool pool(settings);
+        ASSERT_TRUE(pool.running());
+        pool.submit(file);
+        const std::optional<ThumbnailResult> decoded = pool.take(file);
+        ASSERT_TRUE(decoded);
+        TImageElement record;
+        record.IT_Path = pathBytes(file);
+        EXPECT_EQ(decoded->thumbnail, TLoadPictureModule(nullptr, embedded).loadThumbnail(file, record).thumbnail);
+        EXPECT_TRUE(test::sameQuadrants(test::quadrantCentres(decoded->thumbnail),
+                                        embedded ? test::kProbeQuadrants : test::kColourQuadrants, 48))
+            << embedded;
+    }
+}
+
 // Imports one directory into a data directory of its own.
 struct Import {
     Import(const fs::path& directory, const fs::path& data, ThumbnailSource& loader, DecoderSettings settings)

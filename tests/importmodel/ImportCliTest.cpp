@@ -192,6 +192,47 @@ TEST(ImportCommand, ImportsEveryPictureTypeIntoCategoriesNamedAfterItsDirectorie
         GTEST_SKIP() << "not made, a tool is missing: " << missing.join(", ").toStdString();
 }
 
+TEST(ImportCommand, TakesStoredCameraThumbnailsUnlessTheOptionOrTheSettingsTurnThemOff)
+{
+    if (!test::missingTool(test::kExifTool).isEmpty())
+        GTEST_SKIP() << "exiftool is not installed";
+    test::ScratchDir scratch;
+    fs::create_directories(scratch / "camera");
+    ASSERT_EQ(test::writeCameraJpeg(scratch / "camera" / "photo.jpg", QSize(640, 480), QSize(160, 120)), QString());
+    const fs::path settings = fs::path(std::getenv("XDG_CONFIG_HOME")) / "Glimmora" / "Glimmora.ini";
+    const struct {
+        const char* name;
+        const char* option;
+        const char* setting; // the settings file's EMBEDDEDTHUMBNAILS, if any
+        bool taken;
+    } runs[] = {
+        {"by default", "", nullptr, true},
+        {"set on", "", "1", true},
+        {"turned off by the option", " --no-embedded-thumbnails", nullptr, false},
+        {"turned off in the settings", "", "0", false},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.name);
+        fs::remove(settings);
+        if (run.setting) {
+            fs::create_directories(settings.parent_path());
+            test::writeFile(settings, std::string("[IMPORT]\nEMBEDDEDTHUMBNAILS=") + run.setting + "\n");
+        }
+        const fs::path data = scratch / run.name;
+        const CliRun imported = runCli(data, "import '" + (scratch / "camera").string() + "'" + run.option);
+        EXPECT_EQ(imported.status, 0) << imported.output << imported.errors;
+        const test::StoreFile store = test::readStoreFile(data / "Default.idb");
+        ASSERT_EQ(store.items.size(), 1);
+        const std::optional<ItemFields> item = readItem(store.items.first().value);
+        ASSERT_TRUE(item);
+        EXPECT_EQ(item->thumbnail.size(), QSize(60, 45));
+        EXPECT_TRUE(test::sameQuadrants(test::quadrantCentres(item->thumbnail),
+                                        run.taken ? test::kProbeQuadrants : test::kColourQuadrants, 48))
+            << test::describe(test::quadrantCentres(item->thumbnail)).toStdString();
+    }
+    fs::remove(settings);
+}
+
 TEST(ImportCommand, ReportsDamagedPicturesAndEmptyOrMissingDirectories)
 {
     test::ScratchDir scratch;

@@ -95,6 +95,45 @@ TEST(DecodeLimits, ProgressiveJpegWithinTheLimitIsThumbnailedInTheMemoryItsCoeff
     EXPECT_LT(decode.growthBytes, coefficients + (64LL << 20));
 }
 
+// The stored thumbnail of a camera's JPEG is small whatever the picture; when it is not taken,
+// the picture's own limits hold.
+TEST(DecodeLimits, AStoredThumbnailStandsForAPictureTooLargeToDecodeButOnlyWhenItIsTaken)
+{
+    if (!test::missingTool(test::kExifTool).isEmpty())
+        GTEST_SKIP() << "exiftool is not installed";
+    test::ScratchDir scratch;
+    QImage light(180, 120, QImage::Format_Grayscale8);
+    light.fill(230);
+    const auto matching = scratch / "matching.jpg";
+    test::writeBytes(matching, jpegClaiming(QSize(30000, 20000), true));
+    ASSERT_EQ(test::addExif(matching, light, 0), QString());
+    const auto letterboxed = scratch / "letterboxed.jpg";
+    test::writeBytes(letterboxed, jpegClaiming(QSize(30000, 20000), true));
+    ASSERT_EQ(test::addExif(letterboxed, light.scaled(160, 120), 0), QString());
+
+    TGvboxCtrl control;
+    control.setThumbnail(60);
+    control.setEmbeddedThumbnails(true);
+    control.setFileName(test::qPath(matching));
+    EXPECT_EQ(control.size(), QSize(60, 40));
+    EXPECT_EQ(qGray(control.Picture().pixel(30, 20)), 230);
+
+    const std::string tooLarge = "The picture is too large to be shown (30000 × 20000 pixels).";
+    try {
+        control.setFileName(test::qPath(letterboxed));
+        ADD_FAILURE() << "a letterboxed thumbnail was taken";
+    } catch (const EGvboxError& error) {
+        EXPECT_EQ(error.what(), tooLarge);
+    }
+    control.setEmbeddedThumbnails(false);
+    try {
+        control.setFileName(test::qPath(matching));
+        ADD_FAILURE() << "the picture was decoded with the stored thumbnail turned off";
+    } catch (const EGvboxError& error) {
+        EXPECT_EQ(error.what(), tooLarge);
+    }
+}
+
 QByteArray redTgaOfRuns(QSize size)
 {
     QByteArray bytes(12, '\0');

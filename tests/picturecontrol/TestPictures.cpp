@@ -334,6 +334,29 @@ QString missingTool(const QString& commandLine)
     return QStandardPaths::findExecutable(tool).isEmpty() ? tool : QString();
 }
 
+QString addExif(const std::filesystem::path& jpegFile, const QImage& thumbnail, int orientation)
+{
+    QString arguments;
+    const std::filesystem::path thumbnailFile = jpegFile.string() + ".thumbnail.jpg";
+    if (!thumbnail.isNull()) {
+        writeBytes(thumbnailFile, encodedPicture(thumbnail, "JPEG"));
+        arguments += QStringLiteral(" '-ThumbnailImage<=%1'").arg(qPath(thumbnailFile));
+    }
+    if (orientation > 0)
+        arguments += QStringLiteral(" -Orientation#=%1").arg(orientation);
+    const QString failure =
+        runCommand(QStringLiteral("%1 -q -q -overwrite_original%2 '%3'").arg(kExifTool, arguments, qPath(jpegFile)));
+    std::filesystem::remove(thumbnailFile);
+    return failure;
+}
+
+QString writeCameraJpeg(const std::filesystem::path& file, QSize pictureSize, QSize thumbnailSize, int orientation)
+{
+    writeBytes(file,
+               encodedPicture(quadrantPicture(pictureSize.width(), pictureSize.height(), kColourQuadrants), "JPEG"));
+    return addExif(file, quadrantPicture(thumbnailSize.width(), thumbnailSize.height(), kProbeQuadrants), orientation);
+}
+
 void writeBytes(const std::filesystem::path& file, const QByteArray& bytes)
 {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -19,6 +19,9 @@ using Quadrants = std::array<QRgb, 4>; // top-left, top-right, bottom-left, bott
 
 inline constexpr Quadrants kColourQuadrants{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00};
 inline constexpr Quadrants kBilevelQuadrants{0xFF000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+// The colours of the thumbnails stored in the tests' camera JPEGs, far from kColourQuadrants,
+// so that a thumbnail shows whether it was made from the stored one or from the picture.
+inline constexpr Quadrants kProbeQuadrants{0xFF00FFFF, 0xFFFF00FF, 0xFFFFFFFF, 0xFFFF8000};
 
 // A picture of four equal quadrants, as an 8-bit indexed image whose palette holds each
 // quadrant colour once, in the order top-left … bottom-right.
@@ -54,6 +57,15 @@ QByteArray headerlessDibBytes(const QImage& picture); // a BMP without its file 
 QString runCommand(const QString& commandLine);
 // The first word of a command line that is not on PATH, or empty.
 QString missingTool(const QString& commandLine);
+
+// What a camera adds to its JPEG, written into `jpegFile` by exiftool: an EXIF block with
+// `thumbnail` as the stored thumbnail (none when null) and the orientation tag (none when 0).
+// Empty when written, else what went wrong; exiftool is the independent writer.
+inline const QString kExifTool = QStringLiteral("exiftool");
+QString addExif(const std::filesystem::path& jpegFile, const QImage& thumbnail, int orientation);
+// A camera's JPEG of the colour quadrants whose EXIF block stores a thumbnail of the probe
+// quadrants and the orientation tag (none when 0); as addExif.
+QString writeCameraJpeg(const std::filesystem::path& file, QSize pictureSize, QSize thumbnailSize, int orientation = 0);
 
 void writeBytes(const std::filesystem::path& file, const QByteArray& bytes);
 QString qPath(const std::filesystem::path& path);

@@ -88,9 +88,14 @@ CommandWindows::CommandWindows()
                                    {pictures.path("loose.png"), {kUnassignedName}},
                                });
           return true;
-      }())
+      }()),
+      scrapbook(std::make_unique<TScrapbook>(QString::fromStdString(dataDir.path().string()),
+                                             TScrapbook::Access::ReadWrite)),
+      memberships(scrapbook->memberships()),
+      categories(scrapbook->categories()),
+      disks(scrapbook->disks()),
+      images(scrapbook->images())
 {
-    disks.Load();
 }
 
 CommandWindows::~CommandWindows()
@@ -105,7 +110,7 @@ TImageListForm* CommandWindows::openWindow(TCategory& on)
 {
     auto* window = new TImageListForm(categories);
     windows_.append(window);
-    window->setImageCommands({{images, categories, disks, loader, diskPrompt_}, loader, [this] { ++saves; }});
+    window->setImageListServices({*scrapbook, loader, diskPrompt_});
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
     EXPECT_TRUE(window->AttachTo(on));

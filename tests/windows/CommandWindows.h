@@ -4,6 +4,7 @@
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
+#include "catalog/Scrapbook.h"
 #include "import/LoadPicture.h"
 #include "platform/FileDialogs.h"
 #include "platform/MessageService.h"
@@ -60,14 +61,16 @@ protected:
     ScratchDir dataDir;
     QString base = QString::fromStdString((dataDir / "Default").string());
     bool written;
-    TCorrespondences memberships{base + ".cor"};
-    TCategories categories{base + ".cat", memberships};
-    TRemoveableMediaList disks{base + ".rmv"};
-    TImageElementForm images{base + ".idb", categories};
+    std::unique_ptr<TScrapbook> scrapbook;
+    TCorrespondences& memberships;
+    TCategories& categories;
+    TRemoveableMediaList& disks;
+    TImageElementForm& images;
     TLoadPictureModule loader{&disks};
     ScopedScriptedMessages messages;
     ScopedScriptedFileDialogs dialogs;
-    int saves = 0;
+    // The memberships as saved: a command that changed the scrapbook saved them before it returned.
+    std::string savedMemberships() const { return readFile(dataDir / "Default.cor"); }
 
 private:
     class NoDiskPrompt : public DiskDescriptionPrompt {

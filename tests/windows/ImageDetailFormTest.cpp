@@ -67,7 +67,7 @@ TEST_F(DetailWindow, ASmallPictureGetsThePanelsWidthNoScrollBarsAndItsTexts)
     EXPECT_EQ(detail->Picture().size(), QSize(100, 80));
     EXPECT_EQ(detail->Picture().pixel(50, 40), qRgb(255, 0, 0));
 
-    EXPECT_EQ(detail->windowTitle(), QStringLiteral("Framilo"));
+    EXPECT_EQ(detail->windowTitle(), QStringLiteral("Glimmora"));
     EXPECT_EQ(detail->PathLabel->text(), pictures.path(""));
     EXPECT_EQ(detail->FileLabel->text(), QStringLiteral("small & bright.bmp")) << "the ampersand is shown";
     EXPECT_EQ(detail->FileLabel->textFormat(), Qt::PlainText);
