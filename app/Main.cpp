@@ -9,6 +9,7 @@
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
+#include "catalog/RemoveableMediumForm.h"
 #include "catalog/Scrapbook.h"
 #include "dialogs/CategoryDelete.h"
 #include "dialogs/NewCategory.h"
@@ -66,7 +67,9 @@ const QString kIntroductionItem = QStringLiteral("Introducing Glimmora");
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent),
+      diskPrompt_(std::make_unique<DialogDiskDescriptionPrompt>())
 {
     initIconResources();
     setWindowTitle(QStringLiteral("Glimmora"));
@@ -455,7 +458,7 @@ TImageListForm* TMainForm::CreateImageListForm(TCategory& category)
         if (link)
             link->AddSlides(paths);
     };
-    window->setImageListServices({*Scrapbook, *LoadPicture});
+    window->setImageListServices({*Scrapbook, *LoadPicture, *diskPrompt_});
     connect(window, &TImageListForm::keywordSearchRequested, this, &TMainForm::KeywordSearch1Click);
     connect(window, &TImageListForm::mainMenuRequested, this, &TMainForm::OpenMainMenu);
     // Queued: a window closed while the program ends must not reach back into it.

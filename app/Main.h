@@ -23,6 +23,7 @@ class TCategory;
 class TFindDialog;
 class TImageListForm;
 class TCorrespondences;
+class DiskDescriptionPrompt;
 class TImageElementForm;
 class TLoadPictureModule;
 class TRemoveableMediaList;
@@ -176,6 +177,8 @@ private:
 
     TAboutForm* aboutForm_ = nullptr;
     TGlimmoraBusObject* busObject_ = nullptr;
+    // Asks for the description of a removable disk that a category window's command meets first.
+    std::unique_ptr<DiskDescriptionPrompt> diskPrompt_;
     bool closed_ = false;
 };
 

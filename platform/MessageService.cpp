@@ -94,6 +94,11 @@ MessageButton showMessage(const Message& message) { return MessageService::curre
 
 void beep(MessageBeep kind) { MessageService::current().beep(kind); }
 
+void showError(const QString& text, const QString& caption)
+{
+    showMessage({text, caption, MessageIcon::Error, MessageButton::Ok, MessageButton::Ok, MessageBeep::Error});
+}
+
 MessageButton ScriptedMessageService::show(const Message& message)
 {
     if (message.beep != MessageBeep::None)

@@ -57,6 +57,8 @@ public:
 // Shorthands for the current service.
 MessageButton showMessage(const Message& message);
 void beep(MessageBeep kind);
+// A failure told in a box with the error icon, OK and the error beep.
+void showError(const QString& text, const QString& caption = QStringLiteral("Glimmora"));
 
 // Records everything shown and answers from a script: each box takes the next scripted answer,
 // or its default button when the script is empty. An answer may also be a function of the
