@@ -174,7 +174,7 @@ void TScrapbook::packImageStore(const std::function<void(int)>& percentDone)
 {
     store::TQDB& table = images_->ImageTable();
     table.progressUpdate = [&percentDone](store::TQDB&, int percent, store::TProgressOrigin kind) {
-        if (kind == store::TProgressOrigin::poPacking)
+        if (kind == store::TProgressOrigin::poPacking && percent > 0)
             percentDone(std::clamp(percent, 0, 99));
     };
     const auto detach = qScopeGuard([&table] { table.progressUpdate = nullptr; });
