@@ -156,8 +156,8 @@ void TMainForm::buildMenus()
     Cleanup1 = menuBar()->addMenu(QStringLiteral("&Cleanup"));
     DeleteImagesNotOnDisk1 = Cleanup1->addAction(QStringLiteral("Delete &Images Not on Disk"), this,
                                                  &TMainForm::DeleteImagesNotonDisk1Click);
-    DeleteEmptyCategories1 = Cleanup1->addAction(QStringLiteral("Delete Empty &Categories"), this,
-                                                 &TMainForm::DeleteEmptyCategories1Click);
+    DeleteEmptyCategories1 =
+        Cleanup1->addAction(QStringLiteral("Delete Empty &Categories"), this, &TMainForm::DeleteEmptyCategories1Click);
     MaintainRemoveableMedia1 = Cleanup1->addAction(QStringLiteral("Maintain &Removeable Media"), this,
                                                    &TMainForm::MaintainRemoveableMedia1Click);
     Cleanup1->addSeparator();

@@ -238,8 +238,8 @@ QString integrityMessage(const IntegrityResult& result)
 
 QString deleteDiskQuestion(const QString& description)
 {
-    return QStringLiteral("Deleting the removeable disk ") + QLatin1Char('"') + description.trimmed()
-           + QLatin1Char('"') + QStringLiteral(" from the scrapbook deletes its images from the ")
+    return QStringLiteral("Deleting the removeable disk ") + QLatin1Char('"') + description.trimmed() + QLatin1Char('"')
+           + QStringLiteral(" from the scrapbook deletes its images from the ")
            + QStringLiteral("scrapbook too. Do you want to continue?");
 }
 

@@ -21,7 +21,7 @@ struct TRemoveableMedium;
 // How a long pass reports itself to whoever started it, and how it is asked to stop. Every member
 // may be left empty.
 struct MaintenanceObserver {
-    std::function<void(const QString& text)> status;  // the status line; an empty text clears it
+    std::function<void(const QString& text)> status;   // the status line; an empty text clears it
     std::function<void(int done, int total)> progress; // after each record of a pass
     std::function<bool()> stopRequested;               // polled after each record
 };

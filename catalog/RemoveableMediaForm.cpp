@@ -68,8 +68,7 @@ protected:
     bool eventFilter(QObject* object, QEvent* event) override
     {
         auto* editor = qobject_cast<QLineEdit*>(object);
-        if (editor && event->type() == QEvent::KeyPress
-            && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (editor && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
             editor->setText(remembered_);
             edited_(editingRow_, remembered_);
         }
@@ -98,9 +97,9 @@ TRemoveableMediaForm::TRemoveableMediaForm(TScrapbook& scrapbook, QWidget* paren
 {
     setWindowTitle(QStringLiteral("Glimmora - Removeable Media"));
     Grid = new QTableWidget(0, ColumnCount);
-    Grid->setHorizontalHeaderLabels(
-        {QStringLiteral("Drive"), QStringLiteral("Vol Ser (hex)"), QStringLiteral("Vol Ser (dec)"),
-         QStringLiteral("Label"), QStringLiteral("Description")});
+    Grid->setHorizontalHeaderLabels({QStringLiteral("Drive"), QStringLiteral("Vol Ser (hex)"),
+                                     QStringLiteral("Vol Ser (dec)"), QStringLiteral("Label"),
+                                     QStringLiteral("Description")});
     Grid->verticalHeader()->hide();
     Grid->verticalHeader()->setMinimumSectionSize(kRowHeight);
     Grid->verticalHeader()->setDefaultSectionSize(kRowHeight);

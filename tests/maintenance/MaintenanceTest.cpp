@@ -27,7 +27,10 @@ protected:
         test::writeScrapbook(base, images, emptyCategories);
     }
 
-    std::unique_ptr<TScrapbook> open() { return std::make_unique<TScrapbook>(qpath(dir.path()), TScrapbook::Access::ReadWrite); }
+    std::unique_ptr<TScrapbook> open()
+    {
+        return std::make_unique<TScrapbook>(qpath(dir.path()), TScrapbook::Access::ReadWrite);
+    }
 
     // Every stored record, by number, as the store reads it back.
     static std::map<std::int32_t, TImageElement> records(TScrapbook& scrapbook)
@@ -56,9 +59,8 @@ TEST_F(Maintenance, AHealthyScrapbookGivesTheTwoZeroCounts)
     MaintenanceObserver observer;
     observer.status = [&](const QString& text) { statuses.append(text); };
     const IntegrityResult result = CheckIntegrity(*scrapbook, observer);
-    EXPECT_EQ(integrityMessage(result),
-              "0 images in unknown categories were moved to the (unassigned) category.\r"
-              "0 orphaned images were moved to the (unassigned) category.");
+    EXPECT_EQ(integrityMessage(result), "0 images in unknown categories were moved to the (unassigned) category.\r"
+                                        "0 orphaned images were moved to the (unassigned) category.");
     const QStringList onePass = {kOrphanedCorrespondencesStatus, QString(), kOrphanedImagesStatus, QString()};
     EXPECT_EQ(statuses, onePass + onePass);
 }
@@ -179,9 +181,9 @@ TEST_F(Maintenance, DeletingADiskDeletesExactlyItsRemovableImages)
     };
     write({on("/media/cd/a.jpg", 0x5555u, true), on("/home/u/b.jpg", 0x5555u, false),
            on("/media/cd/c.jpg", 0x5555u, true), on("/media/other/d.jpg", 0x6666u, true)});
-    test::writeFile(dir / "Default.rmv", encodeRemoveableMedia({{0x5555u, "CD", '/', "holiday"},
-                                                                {0x6666u, "OTHER", '/', "work"}})
-                                             .toStdString());
+    test::writeFile(
+        dir / "Default.rmv",
+        encodeRemoveableMedia({{0x5555u, "CD", '/', "holiday"}, {0x6666u, "OTHER", '/', "work"}}).toStdString());
     const auto scrapbook = open();
     EXPECT_EQ(DeleteRemoveableDisk(*scrapbook, 0x5555u), 2);
     EXPECT_EQ(numbers(*scrapbook), (QList<std::int32_t>{2, 4}));
@@ -229,10 +231,11 @@ TEST(DiskTexts, SerialNumbersAreReadAsShownOrAsDecimals)
         const char* text;
         std::optional<std::uint32_t> serial;
     } cases[] = {
-        {"1A2B-3C4D", 0x1A2B3C4Du}, {"ffff-ffff", 0xFFFFFFFFu}, {"-1", 0xFFFFFFFFu},
-        {"439041101", 0x1A2B3C4Du}, {"4294967295", 0xFFFFFFFFu}, {"4294967296", std::nullopt},
-        {"-2147483649", std::nullopt}, {"1A2B3C4D", std::nullopt}, {"12G4-0000", std::nullopt},
-        {"", std::nullopt},
+        {"1A2B-3C4D", 0x1A2B3C4Du},    {"ffff-ffff", 0xFFFFFFFFu},
+        {"-1", 0xFFFFFFFFu},           {"439041101", 0x1A2B3C4Du},
+        {"4294967295", 0xFFFFFFFFu},   {"4294967296", std::nullopt},
+        {"-2147483649", std::nullopt}, {"1A2B3C4D", std::nullopt},
+        {"12G4-0000", std::nullopt},   {"", std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseSerialNumber(QString::fromUtf8(c.text)), c.serial) << c.text;

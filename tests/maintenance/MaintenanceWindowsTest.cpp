@@ -54,7 +54,10 @@ protected:
         return decodeRemoveableMedia(QByteArray::fromStdString(test::readFile(dir / "Default.rmv")));
     }
 
-    std::unique_ptr<TScrapbook> open() { return std::make_unique<TScrapbook>(qpath(dir.path()), TScrapbook::Access::ReadWrite); }
+    std::unique_ptr<TScrapbook> open()
+    {
+        return std::make_unique<TScrapbook>(qpath(dir.path()), TScrapbook::Access::ReadWrite);
+    }
 
     // Opens the description editor of a row and types into it.
     static QLineEdit* editDescription(TRemoveableMediaForm& form, int row)

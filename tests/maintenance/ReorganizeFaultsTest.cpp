@@ -132,8 +132,8 @@ TEST_F(ReorganizeFaults, KilledOrFailingAtAnyFileOperationTheScrapbookReopensInt
     for (const bool kill : {true, false}) {
         int interrupted = 0;
         for (int n = 1; n <= operations; ++n) {
-            SCOPED_TRACE(testing::Message() << (kill ? "killed" : "failed") << " at operation " << n << " of "
-                                            << operations);
+            SCOPED_TRACE(testing::Message()
+                         << (kill ? "killed" : "failed") << " at operation " << n << " of " << operations);
             const fs::path data = copyOfBaseline();
             interrupted += kill ? killedAt(data, n) : failedAt(data, n);
             // Opened for changes first, as the program opens it: that clears what the killed
