@@ -28,12 +28,6 @@ constexpr const char* kReorganizeUsage = "reorganize";
 constexpr const char* kDisksUsage = "disks [--json]";
 constexpr const char* kDeleteDiskUsage = "delete-disk SERIAL";
 
-int usageError(const char* usage)
-{
-    printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(usage)));
-    return kBadUsage;
-}
-
 // The windows' messages separate their sentences with CR; a terminal wants lines.
 void printMessage(const QString& text) { printLine(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n'))); }
 
