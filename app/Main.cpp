@@ -77,7 +77,6 @@ TMainForm::TMainForm(QWidget* parent)
                    | Qt::WindowCloseButtonHint);
     buildMenus();
     buildPanel();
-    disableCommandsNotYetAvailable();
     HelpWindow::bindHelpKey(this, kMainHelpContext);
     FindDialog1 = new TFindDialog(this);
     connect(FindDialog1, &TFindDialog::find, this, &TMainForm::FindDialog1Find);
@@ -158,12 +157,18 @@ void TMainForm::buildMenus()
     KeywordSearch1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
     Cleanup1 = menuBar()->addMenu(QStringLiteral("&Cleanup"));
-    DeleteImagesNotOnDisk1 = Cleanup1->addAction(QStringLiteral("Delete &Images Not on Disk"));
-    DeleteEmptyCategories1 = Cleanup1->addAction(QStringLiteral("Delete Empty &Categories"));
-    MaintainRemoveableMedia1 = Cleanup1->addAction(QStringLiteral("Maintain &Removeable Media"));
+    DeleteImagesNotOnDisk1 = Cleanup1->addAction(QStringLiteral("Delete &Images Not on Disk"), this,
+                                                 &TMainForm::DeleteImagesNotonDisk1Click);
+    DeleteEmptyCategories1 =
+        Cleanup1->addAction(QStringLiteral("Delete Empty &Categories"), this, &TMainForm::DeleteEmptyCategories1Click);
+    MaintainRemoveableMedia1 = Cleanup1->addAction(QStringLiteral("Maintain &Removeable Media"), this,
+                                                   &TMainForm::MaintainRemoveableMedia1Click);
     Cleanup1->addSeparator();
-    DataBaseIntegrity1 = Cleanup1->addAction(QStringLiteral("Data Base Integrity"));
-    ReorganizeDataBase1 = Cleanup1->addAction(QStringLiteral("Reorganize Data Base"));
+    DataBaseIntegrity1 =
+        Cleanup1->addAction(QStringLiteral("Data Base Integrity"), this, &TMainForm::DataBaseIntegrity1Click);
+    ReorganizeDataBase1 =
+        Cleanup1->addAction(QStringLiteral("Reorganize Data Base"), this, &TMainForm::ReorganizeDataBase1Click);
+    connect(Cleanup1, &QMenu::aboutToShow, this, &TMainForm::Cleanup1Click);
 
     Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
     HelpContents1 = Help1->addAction(QStringLiteral("Help &Topics"), this, &TMainForm::HelpContents1Click);
@@ -226,16 +231,6 @@ void TMainForm::buildPanel()
     ProgressBar1->setTextVisible(false);
     ProgressBar1->raise();
     client->setMinimumHeight(kPanelHeight + kStatusBarHeight);
-}
-
-void TMainForm::disableCommandsNotYetAvailable()
-{
-    // The clean-up commands are not part of this program yet; their menu items show so, rather
-    // than doing nothing when chosen.
-    const QList<QAction*> commands = {DeleteImagesNotOnDisk1, DeleteEmptyCategories1, MaintainRemoveableMedia1,
-                                      DataBaseIntegrity1, ReorganizeDataBase1};
-    for (QAction* command : commands)
-        command->setEnabled(false);
 }
 
 void TMainForm::placeAtTopOfScreen()

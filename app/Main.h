@@ -144,6 +144,13 @@ public slots:
     void KeywordSearch1Click();
     void FindDialog1Find();
     void RefreshCategoryMenus();
+    // The "&Cleanup" menu (MainCleanup.cpp).
+    void Cleanup1Click();
+    void DeleteImagesNotonDisk1Click();
+    void DeleteEmptyCategories1Click();
+    void MaintainRemoveableMedia1Click();
+    void DataBaseIntegrity1Click();
+    void ReorganizeDataBase1Click();
     // Focuses the main window and opens its menu whose accelerator is `letter`.
     void OpenMainMenu(QChar letter);
 
@@ -155,7 +162,6 @@ protected:
 private:
     void buildMenus();
     void buildPanel();
-    void disableCommandsNotYetAvailable();
     QToolButton* addSpeedButton(const QString& hint, const QString& iconName, QAction* command);
     void placeAtTopOfScreen();
     void runFirstRunDialogue();

@@ -61,6 +61,12 @@ void printError(const QString& line)
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
 }
 
+int usageError(const char* usage)
+{
+    printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(usage)));
+    return kBadUsage;
+}
+
 int runTool(QStringList arguments)
 {
     Invocation invocation;
