@@ -246,7 +246,7 @@ TEST(FileSearch, AFolderThatCannotBeReadForWantOfDescriptorsIsReported)
     }
     EXPECT_TRUE(walk->LoadList().isEmpty());
     ASSERT_EQ(walk->Failures().size(), 1);
-    EXPECT_EQ(walk->Failures().first().folder, qpath(scratch.path()));
+    EXPECT_EQ(walk->Failures().first().path, qpath(scratch.path()));
     EXPECT_EQ(walk->Failures().first().reason, "The folder cannot be read: Too many open files.");
 }
 
