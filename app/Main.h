@@ -29,6 +29,7 @@ class TRemoveableMediaList;
 class TScrapbook;
 class TGlimmoraBusObject;
 class TSlideshowLink;
+class TSplashForm;
 
 // The main window: a strip across the top of the screen with the program's global commands.
 // Creating it builds the program-wide objects; FormCreate then runs the start-up dialogue
@@ -50,6 +51,9 @@ public:
     void EndSession(int signal);
     // The session manager asks for unsaved work: everything is saved, the program goes on.
     void SaveForSession();
+    // Shows, raises and activates the window (and a modal dialog over it), as asked by a refused
+    // second start.
+    void bringToFront();
 
     // Window state the start-up and its tests read.
     QString DataPath;
@@ -175,6 +179,8 @@ private:
     void openScrapbook();
 
     TAboutForm* aboutForm_ = nullptr;
+    // Up from the window's creation until the window can be used.
+    std::unique_ptr<TSplashForm> splash_;
     TGlimmoraBusObject* busObject_ = nullptr;
     bool closed_ = false;
 };

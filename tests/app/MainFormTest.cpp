@@ -1,6 +1,5 @@
 #include "app/Main.h"
 #include "app/MainGeometry.h"
-#include "app/Splash.h"
 #include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
 #include "printing/PrintedScrapbook.h"
