@@ -241,7 +241,8 @@ void TMainForm::buildPanel()
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->raise();
-    // It lies over the second status panel: it shows only while some work moves it.
+    // It lies over the second status panel: it shows only while some work moves it, between its
+    // ends (a value at either end is idle).
     ProgressBar1->setVisible(false);
     connect(ProgressBar1, &QProgressBar::valueChanged, ProgressBar1, [this](int value) {
         ProgressBar1->setVisible(value > ProgressBar1->minimum() && value < ProgressBar1->maximum());

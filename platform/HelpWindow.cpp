@@ -4,6 +4,7 @@
 
 // Qt
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QScreen>
 #include <QShortcut>
@@ -157,6 +158,14 @@ void HelpWindow::standBeside(QWidget* dialog)
     const QScreen* screen = dialog->screen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     move(helpPositionBeside(dialog->frameGeometry(), frameGeometry().size(), available));
+}
+
+// A closed window is deleted later; help asked for before then opens a new one.
+void HelpWindow::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    if (theHelpWindow() == this)
+        theHelpWindow().clear();
 }
 
 bool HelpWindow::eventFilter(QObject* watched, QEvent* event)
