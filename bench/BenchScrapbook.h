@@ -7,6 +7,7 @@
 #include "catalog/Categories.h"
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
+#include "store/QDB.h"
 
 // Qt
 #include <QColor>
