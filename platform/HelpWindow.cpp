@@ -65,17 +65,13 @@ QPoint helpPositionBeside(const QRect& dialog, const QSize& help, const QRect& a
     else
         left = dialog.left() - kGap - help.width();
     left = std::max(available.left(), std::min(left, available.right() + 1 - help.width()));
-    const int top =
-        std::max(available.top(), std::min(dialog.top(), available.bottom() + 1 - help.height()));
+    const int top = std::max(available.top(), std::min(dialog.top(), available.bottom() + 1 - help.height()));
     return {left, top};
 }
 
 void HelpWindow::setHelpDirectory(const QString& dir) { directory() = dir; }
 
-QString HelpWindow::helpDirectory()
-{
-    return directory().isEmpty() ? helpDirectoryOfProgram() : directory();
-}
+QString HelpWindow::helpDirectory() { return directory().isEmpty() ? helpDirectoryOfProgram() : directory(); }
 
 QString HelpWindow::topicPath(int context)
 {

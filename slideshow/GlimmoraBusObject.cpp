@@ -61,8 +61,8 @@ bool TGlimmoraBusObject::activateRunningInstance()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    const QDBusMessage call =
-        QDBusMessage::createMethodCall(kControllerService, kControllerPath, kControllerInterface, QStringLiteral("Activate"));
+    const QDBusMessage call = QDBusMessage::createMethodCall(kControllerService, kControllerPath, kControllerInterface,
+                                                             QStringLiteral("Activate"));
     return bus.call(call, QDBus::Block, kActivateTimeoutMs).type() == QDBusMessage::ReplyMessage;
 }
 

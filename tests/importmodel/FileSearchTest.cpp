@@ -50,8 +50,8 @@ TEST(FileSearch, TakesEachFolderInNameOrderAndItsSubfoldersAtOnce)
 {
     test::ScratchDir scratch;
     // Created in an order of their own; the file system lists them in yet another.
-    const char* created[] = {"Zeta.bmp",      "img10.gif",        "dir 10/x.jpg", "a1.jpg",     "dir 9/y.png",
-                             "dir 9/b/z.gif", "dir 9/A/deep.png", "img9.gif",     "B2.png",     "notes.txt"};
+    const char* created[] = {"Zeta.bmp",      "img10.gif",        "dir 10/x.jpg", "a1.jpg", "dir 9/y.png",
+                             "dir 9/b/z.gif", "dir 9/A/deep.png", "img9.gif",     "B2.png", "notes.txt"};
     for (const char* name : created)
         touch(scratch / name);
     // Case-insensitive, digits by value, as the folder tree shows the names; a subfolder's files

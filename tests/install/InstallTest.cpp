@@ -42,6 +42,14 @@ Finished run(const QString& program, const QStringList& arguments, const QProces
 
 QString q(const fs::path& path) { return QString::fromStdString(path.string()); }
 
+bool writePicture(const fs::path& file)
+{
+    fs::create_directories(file.parent_path());
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    return picture.save(q(file));
+}
+
 class Installed : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -49,11 +57,10 @@ protected:
         scratch_ = new test::ScratchDir;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DESTDIR"), q(destination()));
-        const Finished install =
-            run(QStringLiteral(GLIMMORA_CMAKE),
-                {QStringLiteral("--install"), QStringLiteral(GLIMMORA_BUILD_DIR), QStringLiteral("--prefix"),
-                 QStringLiteral("/usr")},
-                environment);
+        const Finished install = run(QStringLiteral(GLIMMORA_CMAKE),
+                                     {QStringLiteral("--install"), QStringLiteral(GLIMMORA_BUILD_DIR),
+                                      QStringLiteral("--prefix"), QStringLiteral("/usr")},
+                                     environment);
         installOutput_ = new QString(install.out + install.err);
         installed_ = install.exitCode == 0 && install.status == QProcess::NormalExit;
     }
@@ -92,14 +99,15 @@ bool Installed::installed_ = false;
 
 TEST_F(Installed, EveryFileIsWhereTheDesktopLooksForIt)
 {
-    for (const char* file : {"bin/glimmora", "bin/glimmora-cli", "libexec/glimmora/glimmora-decoder",
-                             "share/glimmora/help/index.html", "share/glimmora/help/106.html",
-                             "share/applications/org.glimmora.Glimmora.desktop",
-                             "share/icons/hicolor/scalable/apps/org.glimmora.Glimmora.svg",
-                             "share/metainfo/org.glimmora.Glimmora.metainfo.xml", "share/man/man1/glimmora.1",
-                             "share/man/man1/glimmora-cli.1", "share/bash-completion/completions/glimmora-cli"})
+    for (const char* file :
+         {"bin/glimmora", "bin/glimmora-cli", "libexec/glimmora/glimmora-decoder", "share/glimmora/help/index.html",
+          "share/glimmora/help/106.html", "share/applications/org.glimmora.Glimmora.desktop",
+          "share/icons/hicolor/scalable/apps/org.glimmora.Glimmora.svg",
+          "share/metainfo/org.glimmora.Glimmora.metainfo.xml", "share/man/man1/glimmora.1",
+          "share/man/man1/glimmora-cli.1", "share/bash-completion/completions/glimmora-cli"})
         EXPECT_TRUE(fs::is_regular_file(prefix() / file)) << file;
-    EXPECT_EQ(run(QStringLiteral("bash"), {QStringLiteral("-n"), q(prefix() / "share/bash-completion/completions/glimmora-cli")})
+    EXPECT_EQ(run(QStringLiteral("bash"),
+                  {QStringLiteral("-n"), q(prefix() / "share/bash-completion/completions/glimmora-cli")})
                   .exitCode,
               0);
 }
@@ -108,10 +116,7 @@ TEST_F(Installed, EveryFileIsWhereTheDesktopLooksForIt)
 TEST_F(Installed, TheToolImportsQuietlyWithTheInstalledDecoder)
 {
     const fs::path pictures = work() / "pictures";
-    fs::create_directories(pictures);
-    QImage picture(64, 48, QImage::Format_RGB32);
-    picture.fill(Qt::darkCyan);
-    ASSERT_TRUE(picture.save(q(pictures / "good.png")));
+    ASSERT_TRUE(writePicture(pictures / "good.png"));
     QByteArray damaged;
     {
         QFile file(q(pictures / "good.png"));
@@ -131,7 +136,8 @@ TEST_F(Installed, TheToolImportsQuietlyWithTheInstalledDecoder)
     EXPECT_EQ(version.err, QString());
 
     const Finished import = run(tool, {QStringLiteral("import"), q(pictures)}, userEnvironment());
-    EXPECT_TRUE(import.out.contains(QStringLiteral("1 New images were added to the scrapbook."))) << import.out.toStdString();
+    EXPECT_TRUE(import.out.contains(QStringLiteral("1 New images were added to the scrapbook.")))
+        << import.out.toStdString();
     EXPECT_EQ(import.err, QString()) << "no library's warning reaches the terminal";
     EXPECT_FALSE(fs::exists(prefix() / "bin" / "Data"));
 }
@@ -141,12 +147,9 @@ TEST_F(Installed, TheToolImportsQuietlyWithTheInstalledDecoder)
 TEST_F(Installed, TheProgramStartsFromTheInstalledTree)
 {
     const fs::path pictures = work() / "one";
-    fs::create_directories(pictures);
-    QImage picture(32, 32, QImage::Format_RGB32);
-    picture.fill(Qt::darkRed);
-    ASSERT_TRUE(picture.save(q(pictures / "red.png")));
-    ASSERT_EQ(run(q(prefix() / "bin/glimmora-cli"), {QStringLiteral("import"), q(pictures)}, userEnvironment()).exitCode,
-              0);
+    ASSERT_TRUE(writePicture(pictures / "red.png"));
+    ASSERT_EQ(
+        run(q(prefix() / "bin/glimmora-cli"), {QStringLiteral("import"), q(pictures)}, userEnvironment()).exitCode, 0);
 
     QProcessEnvironment environment = userEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

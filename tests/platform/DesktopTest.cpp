@@ -129,8 +129,8 @@ TEST(DesktopIcons, MessageBoxesTheTreeAndHelpHaveIconsWithoutAnIconTheme)
 {
     QIcon::setThemeName(QString());
     installIconFallbacks();
-    for (MessageIcon kind : {MessageIcon::Information, MessageIcon::Exclamation, MessageIcon::Question,
-                             MessageIcon::Error}) {
+    for (MessageIcon kind :
+         {MessageIcon::Information, MessageIcon::Exclamation, MessageIcon::Question, MessageIcon::Error}) {
         const QImage picture = messageIcon(kind).pixmap(32, 32).toImage();
         ASSERT_FALSE(picture.isNull());
         EXPECT_GT(qAlpha(picture.pixel(16, 16)), 0) << "a picture, not a blank square";
@@ -140,8 +140,8 @@ TEST(DesktopIcons, MessageBoxesTheTreeAndHelpHaveIconsWithoutAnIconTheme)
                              "computer", "user-desktop", "go-previous", "go-next", "go-home"})
         EXPECT_FALSE(QIcon::fromTheme(QString::fromLatin1(name)).isNull()) << name;
     const QFileIconProvider provider;
-    for (auto type : {QAbstractFileIconProvider::Folder, QAbstractFileIconProvider::Drive,
-                      QAbstractFileIconProvider::Computer})
+    for (auto type :
+         {QAbstractFileIconProvider::Folder, QAbstractFileIconProvider::Drive, QAbstractFileIconProvider::Computer})
         EXPECT_FALSE(provider.icon(type).pixmap(16, 16).isNull()) << int(type);
 }
 
@@ -150,8 +150,8 @@ TEST(Extensions, TheLongFormsAreNamedByTheirThreeLetters)
     const struct {
         const char* given;
         const char* canonical;
-    } cases[] = {{"jpeg", "jpg"}, {".JPEG", "jpg"}, {"JfIf", "jpg"}, {"tiff", "tif"}, {".TIF", "tif"},
-                 {"png", "png"},  {"jpe", "jpe"},   {"", ""}};
+    } cases[] = {{"jpeg", "jpg"}, {".JPEG", "jpg"}, {"JfIf", "jpg"}, {"tiff", "tif"},
+                 {".TIF", "tif"}, {"png", "png"},   {"jpe", "jpe"},  {"", ""}};
     for (const auto& c : cases)
         EXPECT_EQ(canonicalExtension(QString::fromLatin1(c.given)), QString::fromLatin1(c.canonical)) << c.given;
 }
@@ -162,7 +162,8 @@ TEST(Paths, AnInstalledProgramFindsItsHelperAndHelpUnderItsPrefix)
 {
     EXPECT_FALSE(runsInstalled());
     EXPECT_EQ(helpDirectoryOfProgram(), programDirectory() + QStringLiteral("/help"));
-    EXPECT_EQ(helperProgram(QStringLiteral("glimmora-decoder")), programDirectory() + QStringLiteral("/glimmora-decoder"));
+    EXPECT_EQ(helperProgram(QStringLiteral("glimmora-decoder")),
+              programDirectory() + QStringLiteral("/glimmora-decoder"));
 
     test::ScratchDir scratch;
     const fs::path prefix = scratch / "usr";
