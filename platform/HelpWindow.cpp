@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -81,7 +82,11 @@ QString HelpWindow::topicPath(int context)
     return helpDirectory() + QStringLiteral("/index.html");
 }
 
-HelpWindow::HelpWindow() : browser_(new QTextBrowser(this))
+// A dialog-type window: the window system keeps it above the window it belongs to (the modal
+// dialog it stands beside), which it does for no normal window.
+HelpWindow::HelpWindow()
+    : QWidget(nullptr, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      browser_(new QTextBrowser(this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_QuitOnClose, false); // left open, it must not keep the program running
@@ -154,6 +159,17 @@ void HelpWindow::standBeside(QWidget* dialog)
     const QScreen* screen = dialog->screen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     move(helpPositionBeside(dialog->frameGeometry(), frameGeometry().size(), available));
+    // The window system learns whose window this is when it is shown: shown before the dialog
+    // came, it is shown again, and so stays above the dialog and the dialog's own parent.
+    if (isVisible()) {
+        hide();
+        show();
+    }
+    // Once the dialog is up, the help comes above it and above the dialog's own parent.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible())
+            raise();
+    });
 }
 
 // A closed window is deleted later; help asked for before then opens a new one.
