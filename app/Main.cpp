@@ -72,6 +72,9 @@ TMainForm::TMainForm(QWidget* parent)
       diskPrompt_(std::make_unique<DialogDiskDescriptionPrompt>())
 {
     initIconResources();
+    // The splash is up while the stores open; FormCreate takes it down once this window shows.
+    splash_ = std::make_unique<TSplashForm>();
+    splash_->showWhileStarting();
     setWindowTitle(QStringLiteral("Glimmora"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
@@ -97,6 +100,7 @@ void TMainForm::openScrapbook()
         Scrapbook = std::make_unique<TScrapbook>(dataDirectory(), TScrapbook::Access::ReadWrite);
     } catch (const EScrapbookError& error) {
         ScrapbookError = QString::fromUtf8(error.what());
+        splash_.reset(); // the program entry reports the failure and ends
         return;
     }
     Correspondences = &Scrapbook->memberships();
@@ -118,6 +122,20 @@ void TMainForm::connectSlideshow()
     connect(SlideshowLink, &TSlideshowLink::restoreRequested, this, &QWidget::showNormal);
     busObject_ = new TGlimmoraBusObject(this);
     connect(busObject_, &TGlimmoraBusObject::messagePosted, SlideshowLink, &TSlideshowLink::MessagePosted);
+    connect(busObject_, &TGlimmoraBusObject::activationRequested, this, &TMainForm::bringToFront);
+}
+
+// A second start was refused: the user looks for this window, or for the dialog that holds it.
+void TMainForm::bringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->raise();
+        dialog->activateWindow();
+    }
 }
 
 void TMainForm::buildMenus()
@@ -136,6 +154,7 @@ void TMainForm::buildMenus()
     DesignSlideshow1 = File1->addAction(QStringLiteral("Design &Slideshow"), this, &TMainForm::DesignSlideshow1Click);
     File1->addSeparator();
     Exit1 = File1->addAction(QStringLiteral("E&xit"), this, &TMainForm::Exit1Click);
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q)); // as every program of the desktop quits
     connect(File1, &QMenu::aboutToShow, this, &TMainForm::File1Click);
 
     Window1 = menuBar()->addMenu(QStringLiteral("&Window"));
@@ -230,6 +249,12 @@ void TMainForm::buildPanel()
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->raise();
+    // It lies over the second status panel: it shows only while some work moves it, between its
+    // ends (a value at either end is idle).
+    ProgressBar1->setVisible(false);
+    connect(ProgressBar1, &QProgressBar::valueChanged, ProgressBar1, [this](int value) {
+        ProgressBar1->setVisible(value > ProgressBar1->minimum() && value < ProgressBar1->maximum());
+    });
     client->setMinimumHeight(kPanelHeight + kStatusBarHeight);
 }
 
@@ -266,12 +291,8 @@ void TMainForm::changeEvent(QEvent* event)
 
 void TMainForm::FormCreate()
 {
-    setEnabled(false);
-    TSplashForm::showSplash(this);
-    processPendingEvents();
-
     show();
-    setEnabled(true);
+    splash_.reset();
     QGuiApplication::restoreOverrideCursor();
 
     reportRepairs();
@@ -338,7 +359,7 @@ void TMainForm::runEmptyScrapbookImport()
 
 bool TMainForm::ImageStoreEmpty() const { return ImageElementForm->ImageStoreEmpty(); }
 
-void TMainForm::FormActivate() { HelpWindow::setHelpDirectory(programDirectory() + QStringLiteral("/help")); }
+void TMainForm::FormActivate() { HelpWindow::setHelpDirectory(helpDirectoryOfProgram()); }
 
 void TMainForm::AddImagestoScrapbook1Click()
 {

@@ -30,6 +30,7 @@ class TRemoveableMediaList;
 class TScrapbook;
 class TGlimmoraBusObject;
 class TSlideshowLink;
+class TSplashForm;
 
 // The main window: a strip across the top of the screen with the program's global commands.
 // Creating it builds the program-wide objects; FormCreate then runs the start-up dialogue
@@ -51,6 +52,9 @@ public:
     void EndSession(int signal);
     // The session manager asks for unsaved work: everything is saved, the program goes on.
     void SaveForSession();
+    // Shows, raises and activates the window (and a modal dialog over it), as asked by a refused
+    // second start.
+    void bringToFront();
 
     // Window state the start-up and its tests read.
     QString DataPath;
@@ -182,6 +186,8 @@ private:
     void openScrapbook();
 
     TAboutForm* aboutForm_ = nullptr;
+    // Up from the window's creation until the window can be used.
+    std::unique_ptr<TSplashForm> splash_;
     TGlimmoraBusObject* busObject_ = nullptr;
     // Asks for the description of a removable disk that a category window's command meets first.
     std::unique_ptr<DiskDescriptionPrompt> diskPrompt_;
