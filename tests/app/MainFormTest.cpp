@@ -5,6 +5,8 @@
 #include "printing/PrintedScrapbook.h"
 #include "slideshow/GlimmoraBusObject.h"
 
+#include "PrivateSessionBus.h"
+
 // Qt
 #include <QApplication>
 #include <QCoreApplication>
@@ -26,6 +28,11 @@
 
 namespace glimmora {
 namespace {
+
+// Every main window owns "Glimmora.MainWindow" on the session bus; each test process of this
+// binary gets a bus of its own, so that the window a test calls is its own and not that of a
+// test running beside it.
+const test::PrivateSessionBus privateSessionBus;
 
 TEST(MainGeometry, MeasuresFollowTheStoredSizes)
 {
