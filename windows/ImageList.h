@@ -20,6 +20,7 @@ class QMenu;
 namespace glimmora {
 
 class TCategories;
+class TImageListDragDrop;
 class TImageListModel;
 class TLoadPictureModule;
 class TScrapbook;
@@ -72,6 +73,7 @@ public:
     QListView* ImageListBox;
     TImageListModel* ImageListModel;
     QLabel* StatusBar1;
+    TImageListDragDrop* DragDropFiles1; // the list as a source and target of drag and drop
 
     QMenu* View1;
     QMenu* Edit1;
@@ -158,6 +160,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    friend class TImageListDragDrop;
+
     void buildMenus();
     void buildEditMenu();
     void buildPopupMenu();
