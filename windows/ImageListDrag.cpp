@@ -87,7 +87,9 @@ QMimeData* imageDragData(const QList<TImageElement>& images, const QByteArray& m
 }
 
 TImageListDragDrop::TImageListDragDrop(TImageListForm& window, TCategories& categories)
-    : QObject(&window), window_(window), categories_(categories)
+    : QObject(&window),
+      window_(window),
+      categories_(categories)
 {
     QWidget* list = window_.ImageListBox->viewport();
     list->setAcceptDrops(true);
@@ -97,14 +99,9 @@ TImageListDragDrop::TImageListDragDrop(TImageListForm& window, TCategories& cate
 bool TImageListDragDrop::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        ImageListBoxMouseDown(*static_cast<QMouseEvent*>(event));
-        return false;
-    case QEvent::MouseMove:
-        return ImageListBoxMouseMove(*static_cast<QMouseEvent*>(event));
-    case QEvent::MouseButtonRelease:
-        pressedAt_.reset();
-        return false;
+    case QEvent::MouseButtonPress: ImageListBoxMouseDown(*static_cast<QMouseEvent*>(event)); return false;
+    case QEvent::MouseMove: return ImageListBoxMouseMove(*static_cast<QMouseEvent*>(event));
+    case QEvent::MouseButtonRelease: pressedAt_.reset(); return false;
     case QEvent::DragEnter: {
         // Taken whenever a drop could be: the move that follows at once decides, and keeps deciding
         // as Ctrl goes up and down.
@@ -117,9 +114,7 @@ bool TImageListDragDrop::eventFilter(QObject* watched, QEvent* event)
         acceptOrRefuse(over, DragDropFiles1DragOver(*over.mimeData(), over.modifiers()));
         return true;
     }
-    case QEvent::DragLeave:
-        DragDropFiles1DragLeave();
-        return true;
+    case QEvent::DragLeave: DragDropFiles1DragLeave(); return true;
     case QEvent::Drop: {
         auto& drop = *static_cast<QDropEvent*>(event);
         if (DragDropFiles1ProcessDropped(*drop.mimeData(), drop.modifiers()))
@@ -128,8 +123,7 @@ bool TImageListDragDrop::eventFilter(QObject* watched, QEvent* event)
             drop.ignore();
         return true;
     }
-    default:
-        return QObject::eventFilter(watched, event);
+    default: return QObject::eventFilter(watched, event);
     }
 }
 
