@@ -106,7 +106,7 @@ bool TImageListDragDrop::eventFilter(QObject* watched, QEvent* event)
         // Taken whenever a drop could be: the move that follows at once decides, and keeps deciding
         // as Ctrl goes up and down.
         auto& enter = *static_cast<QDropEvent*>(event);
-        enter.setAccepted(acceptsDrops() && (sourceWindowOf(*enter.mimeData()) || enter.mimeData()->hasUrls()));
+        enter.setAccepted(acceptsDrops() && sourceWindowOf(*enter.mimeData()));
         return true;
     }
     case QEvent::DragMove: {
@@ -221,8 +221,9 @@ DropEffect TImageListDragDrop::dropEffect(const QMimeData& data, Qt::KeyboardMod
 {
     if (!acceptsDrops())
         return DropEffect::None;
+    // Files from other programs are not taken yet: only images of the program's own windows.
     const TImageListForm* source = sourceWindowOf(data);
-    if (!source && !data.hasUrls())
+    if (!source)
         return DropEffect::None;
     const std::int32_t unassigned = categories_.UnassignedId();
     DragOverFacts facts;

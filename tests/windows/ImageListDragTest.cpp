@@ -273,6 +273,15 @@ TEST_F(ImageListDrag, OutsideTheProgramTheFilesAreOfferedForCopyingOnly)
     EXPECT_EQ(savedCategoriesOf(1), ids({"cats"}));
 }
 
+TEST_F(ImageListDrag, FilesFromOtherProgramsAreNotTakenYet)
+{
+    TImageListForm* pets = openWindow(category("pets"));
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(path(pictures / "4.png"))});
+    EXPECT_FALSE(dropOn(*pets, files));
+    EXPECT_EQ(pets->StatusBar1->text(), "1 images");
+}
+
 TEST(ImageDragData, CarriesEachPathsExactBytes)
 {
     TImageElement odd;
