@@ -9,6 +9,7 @@
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
+#include "catalog/RemoveableMediumForm.h"
 #include "catalog/Scrapbook.h"
 #include "dialogs/CategoryDelete.h"
 #include "dialogs/NewCategory.h"
@@ -66,15 +67,19 @@ const QString kIntroductionItem = QStringLiteral("Introducing Glimmora");
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent),
+      diskPrompt_(std::make_unique<DialogDiskDescriptionPrompt>())
 {
     initIconResources();
+    // The splash is up while the stores open; FormCreate takes it down once this window shows.
+    splash_ = std::make_unique<TSplashForm>();
+    splash_->showWhileStarting();
     setWindowTitle(QStringLiteral("Glimmora"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
     buildMenus();
     buildPanel();
-    disableCommandsNotYetAvailable();
     HelpWindow::bindHelpKey(this, kMainHelpContext);
     FindDialog1 = new TFindDialog(this);
     connect(FindDialog1, &TFindDialog::find, this, &TMainForm::FindDialog1Find);
@@ -95,6 +100,7 @@ void TMainForm::openScrapbook()
         Scrapbook = std::make_unique<TScrapbook>(dataDirectory(), TScrapbook::Access::ReadWrite);
     } catch (const EScrapbookError& error) {
         ScrapbookError = QString::fromUtf8(error.what());
+        splash_.reset(); // the program entry reports the failure and ends
         return;
     }
     Correspondences = &Scrapbook->memberships();
@@ -116,6 +122,20 @@ void TMainForm::connectSlideshow()
     connect(SlideshowLink, &TSlideshowLink::restoreRequested, this, &QWidget::showNormal);
     busObject_ = new TGlimmoraBusObject(this);
     connect(busObject_, &TGlimmoraBusObject::messagePosted, SlideshowLink, &TSlideshowLink::MessagePosted);
+    connect(busObject_, &TGlimmoraBusObject::activationRequested, this, &TMainForm::bringToFront);
+}
+
+// A second start was refused: the user looks for this window, or for the dialog that holds it.
+void TMainForm::bringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->raise();
+        dialog->activateWindow();
+    }
 }
 
 void TMainForm::buildMenus()
@@ -134,6 +154,7 @@ void TMainForm::buildMenus()
     DesignSlideshow1 = File1->addAction(QStringLiteral("Design &Slideshow"), this, &TMainForm::DesignSlideshow1Click);
     File1->addSeparator();
     Exit1 = File1->addAction(QStringLiteral("E&xit"), this, &TMainForm::Exit1Click);
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q)); // as every program of the desktop quits
     connect(File1, &QMenu::aboutToShow, this, &TMainForm::File1Click);
 
     Window1 = menuBar()->addMenu(QStringLiteral("&Window"));
@@ -155,12 +176,18 @@ void TMainForm::buildMenus()
     KeywordSearch1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
 
     Cleanup1 = menuBar()->addMenu(QStringLiteral("&Cleanup"));
-    DeleteImagesNotOnDisk1 = Cleanup1->addAction(QStringLiteral("Delete &Images Not on Disk"));
-    DeleteEmptyCategories1 = Cleanup1->addAction(QStringLiteral("Delete Empty &Categories"));
-    MaintainRemoveableMedia1 = Cleanup1->addAction(QStringLiteral("Maintain &Removeable Media"));
+    DeleteImagesNotOnDisk1 = Cleanup1->addAction(QStringLiteral("Delete &Images Not on Disk"), this,
+                                                 &TMainForm::DeleteImagesNotonDisk1Click);
+    DeleteEmptyCategories1 =
+        Cleanup1->addAction(QStringLiteral("Delete Empty &Categories"), this, &TMainForm::DeleteEmptyCategories1Click);
+    MaintainRemoveableMedia1 = Cleanup1->addAction(QStringLiteral("Maintain &Removeable Media"), this,
+                                                   &TMainForm::MaintainRemoveableMedia1Click);
     Cleanup1->addSeparator();
-    DataBaseIntegrity1 = Cleanup1->addAction(QStringLiteral("Data Base Integrity"));
-    ReorganizeDataBase1 = Cleanup1->addAction(QStringLiteral("Reorganize Data Base"));
+    DataBaseIntegrity1 =
+        Cleanup1->addAction(QStringLiteral("Data Base Integrity"), this, &TMainForm::DataBaseIntegrity1Click);
+    ReorganizeDataBase1 =
+        Cleanup1->addAction(QStringLiteral("Reorganize Data Base"), this, &TMainForm::ReorganizeDataBase1Click);
+    connect(Cleanup1, &QMenu::aboutToShow, this, &TMainForm::Cleanup1Click);
 
     Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
     HelpContents1 = Help1->addAction(QStringLiteral("Help &Topics"), this, &TMainForm::HelpContents1Click);
@@ -222,17 +249,13 @@ void TMainForm::buildPanel()
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->raise();
+    // It lies over the second status panel: it shows only while some work moves it, between its
+    // ends (a value at either end is idle).
+    ProgressBar1->setVisible(false);
+    connect(ProgressBar1, &QProgressBar::valueChanged, ProgressBar1, [this](int value) {
+        ProgressBar1->setVisible(value > ProgressBar1->minimum() && value < ProgressBar1->maximum());
+    });
     client->setMinimumHeight(kPanelHeight + kStatusBarHeight);
-}
-
-void TMainForm::disableCommandsNotYetAvailable()
-{
-    // The clean-up commands are not part of this program yet; their menu items show so, rather
-    // than doing nothing when chosen.
-    const QList<QAction*> commands = {DeleteImagesNotOnDisk1, DeleteEmptyCategories1, MaintainRemoveableMedia1,
-                                      DataBaseIntegrity1, ReorganizeDataBase1};
-    for (QAction* command : commands)
-        command->setEnabled(false);
 }
 
 void TMainForm::placeAtTopOfScreen()
@@ -268,12 +291,8 @@ void TMainForm::changeEvent(QEvent* event)
 
 void TMainForm::FormCreate()
 {
-    setEnabled(false);
-    TSplashForm::showSplash(this);
-    processPendingEvents();
-
     show();
-    setEnabled(true);
+    splash_.reset();
     QGuiApplication::restoreOverrideCursor();
 
     reportRepairs();
@@ -340,7 +359,7 @@ void TMainForm::runEmptyScrapbookImport()
 
 bool TMainForm::ImageStoreEmpty() const { return ImageElementForm->ImageStoreEmpty(); }
 
-void TMainForm::FormActivate() { HelpWindow::setHelpDirectory(programDirectory() + QStringLiteral("/help")); }
+void TMainForm::FormActivate() { HelpWindow::setHelpDirectory(helpDirectoryOfProgram()); }
 
 void TMainForm::AddImagestoScrapbook1Click()
 {
@@ -455,7 +474,7 @@ TImageListForm* TMainForm::CreateImageListForm(TCategory& category)
         if (link)
             link->AddSlides(paths);
     };
-    window->setImageListServices({*Scrapbook, *LoadPicture});
+    window->setImageListServices({*Scrapbook, *LoadPicture, *diskPrompt_});
     connect(window, &TImageListForm::keywordSearchRequested, this, &TMainForm::KeywordSearch1Click);
     connect(window, &TImageListForm::mainMenuRequested, this, &TMainForm::OpenMainMenu);
     // Queued: a window closed while the program ends must not reach back into it.

@@ -23,12 +23,14 @@ class TCategory;
 class TFindDialog;
 class TImageListForm;
 class TCorrespondences;
+class DiskDescriptionPrompt;
 class TImageElementForm;
 class TLoadPictureModule;
 class TRemoveableMediaList;
 class TScrapbook;
 class TGlimmoraBusObject;
 class TSlideshowLink;
+class TSplashForm;
 
 // The main window: a strip across the top of the screen with the program's global commands.
 // Creating it builds the program-wide objects; FormCreate then runs the start-up dialogue
@@ -50,6 +52,9 @@ public:
     void EndSession(int signal);
     // The session manager asks for unsaved work: everything is saved, the program goes on.
     void SaveForSession();
+    // Shows, raises and activates the window (and a modal dialog over it), as asked by a refused
+    // second start.
+    void bringToFront();
 
     // Window state the start-up and its tests read.
     QString DataPath;
@@ -143,6 +148,13 @@ public slots:
     void KeywordSearch1Click();
     void FindDialog1Find();
     void RefreshCategoryMenus();
+    // The "&Cleanup" menu (MainCleanup.cpp).
+    void Cleanup1Click();
+    void DeleteImagesNotonDisk1Click();
+    void DeleteEmptyCategories1Click();
+    void MaintainRemoveableMedia1Click();
+    void DataBaseIntegrity1Click();
+    void ReorganizeDataBase1Click();
     // Focuses the main window and opens its menu whose accelerator is `letter`.
     void OpenMainMenu(QChar letter);
 
@@ -154,7 +166,6 @@ protected:
 private:
     void buildMenus();
     void buildPanel();
-    void disableCommandsNotYetAvailable();
     QToolButton* addSpeedButton(const QString& hint, const QString& iconName, QAction* command);
     void placeAtTopOfScreen();
     void runFirstRunDialogue();
@@ -175,7 +186,11 @@ private:
     void openScrapbook();
 
     TAboutForm* aboutForm_ = nullptr;
+    // Up from the window's creation until the window can be used.
+    std::unique_ptr<TSplashForm> splash_;
     TGlimmoraBusObject* busObject_ = nullptr;
+    // Asks for the description of a removable disk that a category window's command meets first.
+    std::unique_ptr<DiskDescriptionPrompt> diskPrompt_;
     bool closed_ = false;
 };
 

@@ -1,10 +1,12 @@
 #include "app/ProgramEntry.h"
 
 #include "app/Main.h"
+#include "platform/DesktopIcons.h"
 #include "platform/MessageService.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
+#include "slideshow/GlimmoraBusObject.h"
 #include "store/QDB.h"
 
 // Qt
@@ -25,6 +27,7 @@ int programEntry()
         if (instance.heldByAnother()) {
             showMessage({QStringLiteral("Glimmora is already running.!"), QStringLiteral("Already Running"),
                          MessageIcon::Exclamation, MessageButton::Ok, MessageButton::Ok, MessageBeep::Exclamation});
+            TGlimmoraBusObject::activateRunningInstance();
             return 0;
         }
         showMessage({instance.errorText(), QStringLiteral("Glimmora"), MessageIcon::Error, MessageButton::Ok,
@@ -33,8 +36,11 @@ int programEntry()
     }
     store::deleteStaleStoreWorkFiles();
 
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/GLIMICON.png")));
-    QApplication::setApplicationDisplayName(QStringLiteral("Glimmora"));
+    installIconFallbacks();
+    // The launcher's name ties the windows to the installed launcher and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.glimmora.Glimmora"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("org.glimmora.Glimmora"), QIcon(QStringLiteral(":/icons/GLIMICON.png"))));
     TMainForm mainForm;
     if (!mainForm.Scrapbook) {
         showMessage({mainForm.ScrapbookError + QStringLiteral(" Glimmora ends."), QStringLiteral("Glimmora"),

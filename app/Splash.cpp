@@ -1,26 +1,17 @@
 #include "app/Splash.h"
 
 // Qt
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QTimer>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace glimmora {
 
-namespace {
-
-int& displayTime()
-{
-    static int milliseconds = 1200;
-    return milliseconds;
-}
-
-} // namespace
-
 TSplashForm::TSplashForm(QWidget* parent) : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
-    setModal(true);
     auto* layout = new QVBoxLayout(this);
     auto* icon = new QLabel(this);
     icon->setPixmap(QPixmap(QStringLiteral(":/icons/GLIMICON.png")));
@@ -31,21 +22,15 @@ TSplashForm::TSplashForm(QWidget* parent) : QDialog(parent, Qt::SplashScreen | Q
     layout->addWidget(name);
     setStyleSheet(QStringLiteral("TSplashForm { background: #fdfaf2; border: 1px solid #1d4f9a; }"));
     resize(320, 200);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
-void TSplashForm::showSplash(QWidget* parent)
+void TSplashForm::showWhileStarting()
 {
-    // Our own loop rather than exec(): showing a window can deliver a short timer at once, and
-    // exec() would then wait for good on a splash that has already gone.
-    TSplashForm splash(parent);
-    QEventLoop loop;
-    connect(&splash, &QDialog::finished, &loop, &QEventLoop::quit);
-    splash.show();
-    QTimer::singleShot(displayTime(), &splash, &QDialog::accept);
-    if (splash.isVisible())
-        loop.exec();
+    show();
+    raise();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
-
-void TSplashForm::setDisplayTime(int milliseconds) { displayTime() = milliseconds; }
 
 } // namespace glimmora

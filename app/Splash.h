@@ -5,16 +5,16 @@
 
 namespace glimmora {
 
-// The splash window: shown modally for a moment while the program starts.
+// The splash window: up while the program starts, gone as soon as the main window can be used.
+// Start-up is never held back to show it longer.
 class TSplashForm : public QDialog {
     Q_OBJECT
 public:
     explicit TSplashForm(QWidget* parent = nullptr);
 
-    // Shows a splash window modally until it closes by itself.
-    static void showSplash(QWidget* parent);
-    // How long the splash stays, in milliseconds (tests make it short).
-    static void setDisplayTime(int milliseconds);
+    // Shows the window and draws it at once, before the start-up work that follows keeps the
+    // event loop busy.
+    void showWhileStarting();
 };
 
 } // namespace glimmora

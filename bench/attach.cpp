@@ -9,6 +9,7 @@
 // loads and decodes the records, fills the list and paints it, and closing it again. Prints the
 // medians and their ratio (goal: at most 2), and how many cells the window painted.
 
+#include "bench/BenchScrapbook.h"
 #include "catalog/Categories.h"
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
@@ -46,36 +47,6 @@ public:
     mutable int painted = 0;
 };
 
-void buildScrapbook(const QString& base, int count)
-{
-    TCorrespondences memberships(base + QStringLiteral(".cor"));
-    TCategories categories(base + QStringLiteral(".cat"), memberships);
-    TImageElementForm images(base + QStringLiteral(".idb"), categories);
-    TCategory& bench = *categories.FindOrAddCategory(QStringLiteral("bench"), false).first;
-    for (int seqNo = 1; seqNo <= count; ++seqNo) {
-        TImageElement record;
-        record.IT_SeqNo = seqNo;
-        record.IT_FileType = 3;
-        record.IT_Path = QStringLiteral("/nowhere/bench/photo-%1.jpg").arg(seqNo, 5, 10, QLatin1Char('0')).toUtf8();
-        record.IT_PathHash = PathChecksum(record.IT_Path);
-        record.IT_Memo = QStringLiteral(" photo number %1 ").arg(seqNo);
-        record.IT_Bitmap = QImage(60, 45, QImage::Format_RGB888);
-        record.IT_Bitmap.fill(QColor::fromHsv(seqNo * 7 % 360, 160, 200));
-        images.WriteImage(record);
-        categories.AddImageToCategory(bench, record);
-    }
-    images.openStore(TImageElementForm::Use::Change);
-    images.ImageTable().setAdminInteger("MAX_SEQ_NO", count);
-    try {
-        images.EndImagePass();
-        memberships.SaveMemberships();
-        categories.SaveCategories();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "bench_attach: %s\n", error.what());
-        std::exit(1);
-    }
-}
-
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -109,7 +80,7 @@ int main(int argc, char** argv)
     }
     const QString base = QString::fromLocal8Bit(argv[1]) + QStringLiteral("/Default");
     const int count = argc > 2 ? std::atoi(argv[2]) : 10000;
-    buildScrapbook(base, count);
+    buildBenchScrapbook(base, count, "bench_attach");
 
     TCorrespondences memberships(base + QStringLiteral(".cor"));
     TCategories categories(base + QStringLiteral(".cat"), memberships);

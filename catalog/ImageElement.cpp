@@ -1,6 +1,7 @@
 #include "catalog/ImageElement.h"
 
 #include "catalog/StoredText.h"
+#include "platform/Paths.h"
 
 // Qt
 #include <QFile>
@@ -31,9 +32,7 @@ QString extensionOf(const QString& nameOrExtension)
 
 std::optional<int> PictureTypeOf(const QString& nameOrExtension)
 {
-    QString extension = extensionOf(nameOrExtension).toLower();
-    if (extension.startsWith(QLatin1Char('.')))
-        extension.remove(0, 1);
+    const QString extension = canonicalExtension(extensionOf(nameOrExtension));
     for (int type = 0; type < kPictureTypeCount; ++type)
         if (extension == QLatin1String(kPictureTypes[type]))
             return type;

@@ -35,7 +35,7 @@ inline constexpr int kFirstMovieType = 30; // avi; 31 is mov
 inline bool isMovieType(int type) { return type >= kFirstMovieType && type < kPictureTypeCount; }
 
 // The picture type of a file name, a path or a bare extension ("JPG", ".Jpg", "photo.JPG" are
-// all 3); nothing when it is not a picture file.
+// all 3, and so are "photo.jpeg" and "photo.jfif"); nothing when it is not a picture file.
 std::optional<int> PictureTypeOf(const QString& nameOrExtension);
 
 // The wrapping 32-bit sum of all bytes but the last, each taken as a signed byte.

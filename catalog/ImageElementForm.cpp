@@ -227,20 +227,33 @@ void TImageElementForm::ReorganizeImageStore()
     closeStore();
 }
 
-// Reads only the path of each value: decoding every thumbnail would cost more than the pass.
+// Reads only the fixed fields and the path of each value: decoding every thumbnail would cost
+// more than the pass.
+std::vector<ImageIdentity> TImageElementForm::ImageIdentities(const std::function<void(int, int)>& progress)
+{
+    std::vector<ImageIdentity> identities;
+    openStore();
+    const std::int32_t count = imageTable_->count();
+    identities.reserve(std::size_t(std::max(count, 0)));
+    for (std::int32_t i = 0; i < count; ++i) {
+        i == 0 ? imageTable_->first() : imageTable_->next();
+        identities.push_back(decodeCurrent(decodeImageIdentity));
+        if (progress)
+            progress(i + 1, count);
+    }
+    EndReadPass();
+    return identities;
+}
+
 const PathIndexMap& TImageElementForm::PathIndex()
 {
     if (!pathIndex_) {
         PathIndexMap index;
-        openStore();
-        index.reserve(imageTable_->count());
-        for (std::int32_t i = 0; i < imageTable_->count(); ++i) {
-            i == 0 ? imageTable_->first() : imageTable_->next();
-            const ImageIdentity identity = decodeCurrent(decodeImageIdentity);
+        const std::vector<ImageIdentity> identities = ImageIdentities();
+        index.reserve(qsizetype(identities.size()));
+        for (const ImageIdentity& identity : identities)
             if (!index.contains(identity.path)) // the first record of a path is its image
                 index.insert(identity.path, identity.seqNo);
-        }
-        EndReadPass();
         pathIndex_ = std::move(index);
     }
     return *pathIndex_;

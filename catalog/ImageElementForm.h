@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog/ImageElement.h"
+#include "catalog/ImageItemFormat.h"
 
 // Qt
 #include <QByteArray>
@@ -8,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -112,6 +114,11 @@ public:
     // Every record whose memo, lower-cased, contains `text` lower-cased and trimmed, in store
     // order; an empty text finds nothing.
     std::vector<std::unique_ptr<TImageElement>> SearchMemos(const QString& text);
+
+    // Where every record is (number, volume, path), read without memos and thumbnails, in store
+    // order. `progress`, when given, is told (records read, records stored) after each record.
+    // A record that cannot be read raises EImageRecordError.
+    std::vector<ImageIdentity> ImageIdentities(const std::function<void(int, int)>& progress = {});
 
     // The path index, built on first use by a pass over the store; with it, finding a path
     // never reads a record.

@@ -126,7 +126,10 @@ ImageIdentity decodeImageIdentity(QByteArrayView value)
     ItemReader reader(value);
     ImageIdentity identity;
     identity.seqNo = static_cast<std::int32_t>(reader.u32());
-    reader.take(kPathOffset - kFileTypeOffset);
+    reader.byte(); // the file type
+    identity.volumeSerial = reader.u32();
+    reader.u32(); // the path checksum
+    identity.removable = reader.byte() != 0;
     identity.path = reader.taggedString().toByteArray();
     return identity;
 }

@@ -51,10 +51,13 @@ QByteArray encodeImageItem(const TImageElement& record);
 // no thumbnail.
 TImageElement decodeImageItem(QByteArrayView value);
 
-// The sequence number and path of a stored value, read without its memo and thumbnail (the
-// path-index pass); throws EImageItemError as decodeImageItem does for the part it reads.
+// The sequence number, volume and path of a stored value, read without its memo and thumbnail
+// (the passes that look only at where images are); throws EImageItemError as decodeImageItem
+// does for the part it reads.
 struct ImageIdentity {
     std::int32_t seqNo = 0;
+    std::uint32_t volumeSerial = 0;
+    bool removable = false;
     QByteArray path;
 };
 ImageIdentity decodeImageIdentity(QByteArrayView value);

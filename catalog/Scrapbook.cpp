@@ -10,7 +10,10 @@
 
 // Qt
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
+
+#include <algorithm>
 
 namespace glimmora {
 
@@ -119,18 +122,32 @@ void TScrapbook::clearStaleTemporaries()
     store::seam::deleteStaleBuildFiles(QFile::encodeName(dataDirectory_).toStdString());
 }
 
-void TScrapbook::save()
+void TScrapbook::save() { saveParts(false, {}); }
+
+void TScrapbook::reorganize(const SaveProgress& progress) { saveParts(true, progress); }
+
+void TScrapbook::saveParts(bool packStore, const SaveProgress& progress)
 {
     if (access_ == Access::ReadOnly)
         throw std::logic_error("a scrapbook opened for reading only is never saved");
+    const auto tell = [&progress](Part part, int percent) {
+        if (progress)
+            progress(part, percent);
+    };
+    tell(Part::ImageStore, 0);
     try {
-        images_->EndImagePass();
+        if (packStore)
+            packImageStore([&tell](int percent) { tell(Part::ImageStore, percent); });
+        else
+            images_->EndImagePass();
     } catch (const std::exception& error) {
         throw EScrapbookSaveError(QStringLiteral("The image store %1 could not be saved: %2. None of the changes "
                                                  "since the last save was written.")
                                       .arg(images_->storeFileName(), errorText(error))
                                       .toStdString());
     }
+    tell(Part::ImageStore, 100);
+    tell(Part::Memberships, 0);
     try {
         memberships_->SaveMemberships();
     } catch (const EDataFileError& error) {
@@ -139,6 +156,8 @@ void TScrapbook::save()
                                       .arg(errorText(error))
                                       .toStdString());
     }
+    tell(Part::Memberships, 100);
+    tell(Part::Categories, 0);
     try {
         categories_->SaveCategories();
     } catch (const EDataFileError& error) {
@@ -147,6 +166,19 @@ void TScrapbook::save()
                                       .arg(errorText(error))
                                       .toStdString());
     }
+    tell(Part::Categories, 100);
+}
+
+// The rebuilding reports its progress through the store's own event, which is set only for it.
+void TScrapbook::packImageStore(const std::function<void(int)>& percentDone)
+{
+    store::TQDB& table = images_->ImageTable();
+    table.progressUpdate = [&percentDone](store::TQDB&, int percent, store::TProgressOrigin kind) {
+        if (kind == store::TProgressOrigin::poPacking && percent > 0)
+            percentDone(std::clamp(percent, 0, 99));
+    };
+    const auto detach = qScopeGuard([&table] { table.progressUpdate = nullptr; });
+    images_->ReorganizeImageStore();
 }
 
 QString TScrapbook::trySave()

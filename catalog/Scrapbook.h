@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -82,6 +83,16 @@ public:
     // Writes the store, the memberships and the categories, in that order (each only when it
     // changed); raises EScrapbookSaveError at the first step that fails.
     void save();
+
+    // The files of a scrapbook that a save writes, in the order it writes them.
+    enum class Part { ImageStore, Memberships, Categories };
+    // Told 0 when a part's saving begins, 100 when it is complete, and how far the rebuilding of
+    // the image store has come in between.
+    using SaveProgress = std::function<void(Part part, int percent)>;
+    // Saves as save() does, but rebuilds the image store without dead space first (in a new
+    // file, synced and renamed over the old one), so that after a failure or a kill at any
+    // moment the store holds either its old or its new content.
+    void reorganize(const SaveProgress& progress);
     // The same, for a caller that only reports: what could not be saved, empty when all was.
     QString trySave();
 
@@ -92,6 +103,8 @@ private:
     void openStore();
     void reconcile();
     void clearStaleTemporaries();
+    void saveParts(bool packStore, const SaveProgress& progress);
+    void packImageStore(const std::function<void(int)>& percentDone);
 
     QString dataDirectory_;
     Access access_;

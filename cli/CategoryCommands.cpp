@@ -18,12 +18,6 @@ constexpr const char* kNewUsage = "new-category NAME";
 constexpr const char* kRenameUsage = "rename-category OLD NEW";
 constexpr const char* kDeleteUsage = "delete-category NAME [--delete-images]";
 
-int usageError(const char* usage)
-{
-    printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(usage)));
-    return kBadUsage;
-}
-
 int refusedWith(const QString& text)
 {
     printError(text);

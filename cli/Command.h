@@ -36,5 +36,7 @@ const QList<Command>& registeredCommands();
 // Output helpers: plain UTF-8 lines on stdout, errors on stderr.
 void printLine(const QString& line);
 void printError(const QString& line);
+// Prints a command's usage line as an error; returns kBadUsage.
+int usageError(const char* usage);
 
 } // namespace glimmora::cli

@@ -61,6 +61,12 @@ void printError(const QString& line)
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
 }
 
+int usageError(const char* usage)
+{
+    printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(usage)));
+    return kBadUsage;
+}
+
 int runTool(QStringList arguments)
 {
     Invocation invocation;
@@ -110,8 +116,24 @@ int runTool(QStringList arguments)
 
 } // namespace glimmora::cli
 
+namespace {
+
+// The libraries' warnings ("QStandardPaths: XDG_RUNTIME_DIR not set", "libpng warning: ...")
+// mean nothing to the tool's user; every failure that matters is printed by the command itself.
+// Only what would end the program gets through.
+void printOnlyFailures(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type != QtCriticalMsg && type != QtFatalMsg)
+        return;
+    const QByteArray bytes = QByteArray("glimmora-cli: ") + message.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    qInstallMessageHandler(printOnlyFailures);
     // Pictures decoded in this process (when the decoder helper cannot run) may draw text, which
     // needs a GUI application; the tool never shows a window, so the offscreen platform does.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

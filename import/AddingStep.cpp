@@ -26,6 +26,11 @@ QString totalLoadErrorsLine(int errorCount)
     return QStringLiteral("Total load errors = ") + QString::number(errorCount);
 }
 
+QString stoppedAfterLine(int done, int count)
+{
+    return QStringLiteral("Stopped after %1 of %2 files.").arg(done).arg(count);
+}
+
 namespace {
 
 // The path as FindOrAddImage compares it.
@@ -182,7 +187,7 @@ void TAddingStep::reportSearchFailures(const AddingProgress& progress)
     if (std::exchange(searchFailuresReported_, true))
         return;
     for (const SearchFailure& failure : options_.searchFailures)
-        addError(failure.folder, failure.reason, progress);
+        addError(failure.path, failure.reason, progress);
 }
 
 void TAddingStep::decodeAhead()
@@ -202,7 +207,11 @@ void TAddingStep::Finish(const AddingProgress& progress)
     reportSearchFailures(progress);
     pool_.reset(); // its workers have nothing left to do
     thumbnails_.reset();
-    for (const QString& line : {QStringLiteral(" "), totalLoadErrorsLine(errorCount_)}) {
+    QStringList closing{QStringLiteral(" "), totalLoadErrorsLine(errorCount_)};
+    // A stopped run must not read as a complete one: the files it left are said.
+    if (stopped_ && next_ < entries_.size())
+        closing.prepend(stoppedAfterLine(next_, int(entries_.size())));
+    for (const QString& line : std::as_const(closing)) {
         errorLines_.append(line);
         if (progress.appendErrorLine)
             progress.appendErrorLine(line);

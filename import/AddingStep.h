@@ -39,6 +39,8 @@ extern const QString kImagesClashedText;  // "Images already appeared in the sel
 
 // The last line of the error list: "Total load errors = " and the count.
 QString totalLoadErrorsLine(int errorCount);
+// The line that ends the list of a run stopped before its last file: "Stopped after n of m files."
+QString stoppedAfterLine(int done, int count);
 
 struct AddingOptions {
     bool includeKnownImages = false; // "&Include known image files"
@@ -101,7 +103,8 @@ public:
     const ImportCounters& Counters() const { return counters_; }
     int ErrorCount() const { return errorCount_; }
     // The error window's lines: per failed file its trimmed path and "  " + the loader's text;
-    // after Finish a line " " and the total line.
+    // after Finish, when Stop left files, "Stopped after n of m files.", then a line " " and the
+    // total line.
     const QStringList& ErrorLines() const { return errorLines_; }
     // Why the run ended early, and what of it was saved; or what could not be saved; empty when
     // the run went to its end and was saved.

@@ -133,7 +133,7 @@ TDecodePool::~TDecodePool()
         stop(*worker);
 }
 
-QString TDecodePool::defaultProgram() { return programDirectory() + QStringLiteral("/glimmora-decoder"); }
+QString TDecodePool::defaultProgram() { return helperProgram(QStringLiteral("glimmora-decoder")); }
 
 void TDecodePool::startWorkers(int count)
 {

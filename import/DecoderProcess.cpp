@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -43,6 +44,16 @@ void limitMemory()
     }
 }
 
+void silenceStandardOutputs()
+{
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere < 0)
+        return;
+    ::dup2(nowhere, STDOUT_FILENO);
+    ::dup2(nowhere, STDERR_FILENO);
+    ::close(nowhere);
+}
+
 unsigned timeLimitSeconds()
 {
     const char* limit = std::getenv(kTimeLimitVariable);
@@ -66,9 +77,11 @@ int runDecoderProcess(int argc, char** argv, const std::function<ThumbnailResult
 {
     endWithParent();
     limitMemory();
-    // Libraries may print to standard output; the replies get a descriptor of their own.
+    // Libraries may print to standard output; the replies get a descriptor of their own. What
+    // the decoding libraries print ("libpng warning: ...") would land on the user's terminal:
+    // nobody reads it there, and every failure reaches the import's error list as a reply.
     const int replies = ::dup(STDOUT_FILENO);
-    ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    silenceStandardOutputs();
     std::signal(SIGPIPE, SIG_IGN);
     // Metafiles draw text, which needs the font database of a GUI application; nothing is shown.
     qputenv("QT_QPA_PLATFORM", "offscreen");

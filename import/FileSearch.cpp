@@ -33,13 +33,7 @@ bool isRoot(const QString& directory) { return directory == QStringLiteral("/");
 
 // A name whose bytes the file-name codec cannot carry would come back as another name, and its
 // path could never be opened again.
-std::optional<QString> decodedName(const QByteArray& bytes)
-{
-    const QString name = QFile::decodeName(bytes);
-    if (QFile::encodeName(name) != bytes)
-        return std::nullopt;
-    return name;
-}
+bool roundTrips(const QByteArray& bytes, const QString& name) { return QFile::encodeName(name) == bytes; }
 
 enum class EntryKind { File, Folder, Other };
 
@@ -80,14 +74,17 @@ QString directoryCategoryName(const QString& directory)
     return plain.mid(plain.lastIndexOf(kSeparator) + 1);
 }
 
+// One entry of a directory: its name as the file system holds it, and as it is shown and ordered.
+struct TFileSearch::Entry {
+    QByteArray native;
+    QString name; // decoded; for a name that is not valid UTF-8, as it is displayed
+    bool decodable = true;
+    unsigned char type = DT_UNKNOWN;
+};
+
 // One directory being searched. Its entries are read as soon as it is met and its descriptor is
 // closed at once, so a tree of any depth is searched with one descriptor at a time.
 struct TFileSearch::Listing {
-    struct Entry {
-        QByteArray name;
-        unsigned char type;
-    };
-
     Listing(QString directory, QString resolved, const FileSearchSettings& settings)
         : directory(std::move(directory)),
           resolved(std::move(resolved)),
@@ -97,7 +94,7 @@ struct TFileSearch::Listing {
                            : directoryCategoryName(this->directory))
     {}
 
-    std::vector<Entry> entries; // in the order the file system lists them
+    std::vector<Entry> entries; // in name order
     std::size_t next = 0;
     QString directory; // as the entries' paths are made from it
     QString resolved;  // with every link resolved, to find its file system by
@@ -149,10 +146,24 @@ void TFileSearch::open(const QString& directory, const QString& resolved)
                 fail(directory, errno); // what was read before the error is still searched
             break;
         }
-        listing->entries.push_back({QByteArray(entry->d_name), entry->d_type});
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        listing->entries.push_back(entryOf(QByteArray(entry->d_name), entry->d_type));
     }
     closedir(handle);
+    // readdir gives hash order on most file systems; a category's pictures are numbered in the
+    // order they are found, so they are found in the order the user sees the names.
+    std::stable_sort(listing->entries.begin(), listing->entries.end(),
+                     [this](const Entry& left, const Entry& right) { return order_(left.name, right.name); });
     listings_.push_back(std::move(listing));
+}
+
+TFileSearch::Entry TFileSearch::entryOf(const QByteArray& native, unsigned char type)
+{
+    const QString name = QFile::decodeName(native);
+    if (roundTrips(native, name))
+        return {native, name, true, type};
+    return {native, displayPath(native), false, type};
 }
 
 void TFileSearch::fail(const QString& directory, int error)
@@ -178,24 +189,31 @@ bool TFileSearch::Step()
         listings_.pop_back();
         return !listings_.empty();
     }
-    const Listing::Entry& entry = listing.entries[listing.next++];
-    handleEntry(listing, entry.name, entry.type);
+    const Entry& entry = listing.entries[listing.next++];
+    if (entry.decodable)
+        handleEntry(listing, entry);
+    else
+        passOver(listing, entry);
     return true;
 }
 
-void TFileSearch::handleEntry(const Listing& listing, const QByteArray& nativeName, unsigned char type)
+namespace {
+
+bool isPictureName(const QString& name)
 {
-    if (nativeName == "." || nativeName == "..")
-        return;
-    const std::optional<QString> name = decodedName(nativeName);
-    if (!name)
-        return;
-    const QString path = listing.directory + listing.separator + *name;
-    switch (kindOf(path, type)) {
+    const QString extension = QFileInfo(name).suffix(); // a name without one is no picture
+    return !extension.isEmpty() && PictureTypeOf(extension);
+}
+
+} // namespace
+
+void TFileSearch::handleEntry(const Listing& listing, const Entry& entry)
+{
+    const QString path = listing.directory + listing.separator + entry.name;
+    switch (kindOf(path, entry.type)) {
     case EntryKind::File: {
-        currentFileName_ = name->trimmed();
-        const QString extension = QFileInfo(*name).suffix(); // a name without one is no picture
-        if (!extension.isEmpty() && PictureTypeOf(extension))
+        currentFileName_ = entry.name.trimmed();
+        if (isPictureName(entry.name))
             loadList_.append({path, listing.categoryName});
         break;
     }
@@ -203,13 +221,29 @@ void TFileSearch::handleEntry(const Listing& listing, const QByteArray& nativeNa
         if (!settings_.searchSubdirectories)
             break;
         const QString resolved =
-            listing.resolved + (isRoot(listing.resolved) ? QString() : QString(kSeparator)) + *name;
+            listing.resolved + (isRoot(listing.resolved) ? QString() : QString(kSeparator)) + entry.name;
         if (!isSystemFolder(resolved))
             open(path, resolved); // at once: its files come before the parent's later entries
         break;
     }
     case EntryKind::Other: break;
     }
+}
+
+// A picture or folder whose name no path of ours can carry is said, not silently lost.
+void TFileSearch::passOver(const Listing& listing, const Entry& entry)
+{
+    const QByteArray native = QFile::encodeName(listing.directory + listing.separator) + entry.native;
+    struct stat status {};
+    if (lstat(native.constData(), &status) != 0)
+        return;
+    const bool folder = S_ISDIR(status.st_mode); // a link to a folder is never searched
+    if (folder ? !settings_.searchSubdirectories : !isPictureName(entry.name))
+        return;
+    failures_.append({displayPath(native), folder ? QStringLiteral("The folder's name is not valid UTF-8, so it "
+                                                                   "was not searched; rename it to add its pictures.")
+                                                  : QStringLiteral("The file's name is not valid UTF-8, so it "
+                                                                   "cannot be added; rename it to add it.")});
 }
 
 SearchOutcome TFileSearch::Run(const FileSearchProgress& progress)

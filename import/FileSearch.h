@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/FolderNodes.h"
 #include "import/LoadEntry.h"
 #include "platform/Volumes.h"
 
@@ -28,9 +29,10 @@ struct FileSearchSettings {
 
 enum class SearchOutcome { Completed, Stopped };
 
-// A folder whose pictures the search could not list, and why (a text for the error list).
+// A folder whose pictures the search could not list, or a picture file it had to pass over,
+// and why (a text for the error list).
 struct SearchFailure {
-    QString folder;
+    QString path;
     QString reason;
 };
 
@@ -43,15 +45,17 @@ struct FileSearchProgress {
 // The directory search of an import, widget-free and driven one directory entry at a time, so
 // that the search window can let its events run after each entry and be cancelled.
 //
-// Files are listed in discovery order: each directory in the order the file system returns its
-// entries, a subdirectory searched at once, before the later entries of its parent. Hidden files
+// Files are listed in discovery order: each directory's files and subfolders in name order (as
+// the folder tree orders them: case-insensitive, digits by value), a subdirectory searched at
+// once, before the later entries of its parent. Hidden files
 // and folders are searched; folders on pseudo file systems (the system attribute here) and
 // symbolic links to folders never are, so neither /proc nor a link cycle is ever walked. A file
 // is a picture file by the extension test of the picture-type table. Every file gets the chosen
 // category, or with DirectoryNames the name of its directory ("(unassigned)" for files directly
 // in "/"). A directory the user may not read adds nothing and says nothing; one that cannot be
-// read for another reason is listed in Failures(). The search holds one directory open at a
-// time, however deep the tree.
+// read for another reason is listed in Failures(), and so is a picture file or a folder whose
+// name is not valid UTF-8 (no path of ours could name it again). The search holds one directory
+// open at a time, however deep the tree.
 class TFileSearch {
 public:
     explicit TFileSearch(FileSearchSettings settings);
@@ -83,15 +87,19 @@ public:
     const QList<SearchFailure>& Failures() const { return failures_; }
 
 private:
+    struct Entry;
     struct Listing;
 
     void open(const QString& directory, const QString& resolved);
     void fail(const QString& directory, int error);
-    void handleEntry(const Listing& listing, const QByteArray& name, unsigned char type);
+    static Entry entryOf(const QByteArray& native, unsigned char type);
+    void handleEntry(const Listing& listing, const Entry& entry);
+    void passOver(const Listing& listing, const Entry& entry);
     bool isSystemFolder(const QString& resolvedPath) const;
 
     FileSearchSettings settings_;
     QList<MountEntry> mounts_;
+    FolderOrder order_;
     std::vector<std::unique_ptr<Listing>> listings_; // the open directories, innermost last
     TLoadList loadList_;
     QList<SearchFailure> failures_;

@@ -311,7 +311,7 @@ void TLoadform::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        HelpWindow::setHelpDirectory(programDirectory() + QStringLiteral("/help"));
+        HelpWindow::setHelpDirectory(helpDirectoryOfProgram());
 }
 
 } // namespace glimmora

@@ -33,31 +33,6 @@ constexpr const char* kPolicy = R"(<policymap>
 
 using Limits = Magick::ResourceLimits;
 
-// Whether ImageMagick is ready and confined; it is not used unconfined.
-//
-// The pixel cache of a large picture does not fit in the memory the system's policy allows
-// ImageMagick (a quarter of a gigabyte on Debian): it then goes to a file in the temporary
-// directory, which the decoder processes of an import have to themselves. Every limit asked
-// for here is capped by the system's policy, which ImageMagick never lets a program exceed.
-bool initializeMagick()
-{
-    static const bool confined = [] {
-        Magick::InitializeMagick(nullptr);
-        Limits::area(picturelimits::kMaxPixels);
-        Limits::memory(picturelimits::kMaxDecodeBytes);
-        Limits::map(picturelimits::kMaxDecodeBytes);
-        Limits::disk(picturelimits::kMaxDecodeBytes);
-        Limits::width(65535);
-        Limits::height(65535);
-        Limits::thread(1); // decodes run beside each other in worker processes
-        MagickCore::ExceptionInfo* exception = MagickCore::AcquireExceptionInfo();
-        const bool set = MagickCore::SetMagickSecurityPolicy(kPolicy, exception) == MagickCore::MagickTrue;
-        MagickCore::DestroyExceptionInfo(exception);
-        return set;
-    }();
-    return confined;
-}
-
 // Four 16-bit channels a pixel, and a 16-bit palette index for palette pictures.
 qint64 pixelCacheBytes(QSize size) { return qint64(size.width()) * size.height() * 10; }
 
@@ -113,6 +88,29 @@ void readPicture(Magick::Image& picture, const Magick::Blob& blob, const char* c
 QString noPictureMessage(const QString& path) { return QStringLiteral("%1 holds no picture.").arg(path); }
 
 } // namespace
+
+// The pixel cache of a large picture does not fit in the memory the system's policy allows
+// ImageMagick (a quarter of a gigabyte on Debian): it then goes to a file in the temporary
+// directory, which the decoder processes of an import have to themselves. Every limit asked
+// for here is capped by the system's policy, which ImageMagick never lets a program exceed.
+bool initializeMagick()
+{
+    static const bool confined = [] {
+        Magick::InitializeMagick(nullptr);
+        Limits::area(picturelimits::kMaxPixels);
+        Limits::memory(picturelimits::kMaxDecodeBytes);
+        Limits::map(picturelimits::kMaxDecodeBytes);
+        Limits::disk(picturelimits::kMaxDecodeBytes);
+        Limits::width(65535);
+        Limits::height(65535);
+        Limits::thread(1); // decodes run beside each other in worker processes
+        MagickCore::ExceptionInfo* exception = MagickCore::AcquireExceptionInfo();
+        const bool set = MagickCore::SetMagickSecurityPolicy(kPolicy, exception) == MagickCore::MagickTrue;
+        MagickCore::DestroyExceptionInfo(exception);
+        return set;
+    }();
+    return confined;
+}
 
 QImage decodeWithMagick(const QByteArray& bytes, const char* coder, const QString& path)
 {

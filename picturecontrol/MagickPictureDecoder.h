@@ -7,6 +7,11 @@
 
 namespace glimmora {
 
+// Starts ImageMagick once, confined: it reads only the types the picture control gives it,
+// runs no helper program and reads no file a picture names. False when it cannot be confined,
+// and it is then not used at all.
+bool initializeMagick();
+
 // Decodes a file image with the named ImageMagick coder ("SUN", "PNM", "PICT", …) and no
 // other: the content never chooses a different coder. The size its header gives is checked
 // before decoding, so a hostile header cannot exhaust the machine. `path` is where the bytes

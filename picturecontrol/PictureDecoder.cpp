@@ -7,6 +7,7 @@
 #include "picturecontrol/PictureError.h"
 #include "picturecontrol/PictureFile.h"
 #include "picturecontrol/QtPictureDecoder.h"
+#include "platform/Paths.h"
 
 // Qt
 #include <QFileInfo>
@@ -211,7 +212,7 @@ QSize thumbnailSizeFor(QSize pictureSize, int thumbnailSize)
 
 QImage decodePicture(const QString& path, const DecodeRequest& request)
 {
-    const QString extension = QFileInfo(path).suffix().toLower();
+    const QString extension = canonicalExtension(QFileInfo(path).suffix());
     const DecoderChoice choice = chooseDecoder(extension, readPictureHead(path, kHeadBytes));
     const QImage decoded = decodeWith(choice, path, request);
     if (decoded.isNull())

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 
 namespace glimmora {
 
@@ -19,6 +20,18 @@ QMessageBox::Icon boxIcon(MessageIcon icon)
     case MessageIcon::None: break;
     }
     return QMessageBox::NoIcon;
+}
+
+const char* iconName(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information: return "dialog-information";
+    case MessageIcon::Exclamation: return "dialog-warning";
+    case MessageIcon::Question: return "dialog-question";
+    case MessageIcon::Error: return "dialog-error";
+    case MessageIcon::None: break;
+    }
+    return nullptr;
 }
 
 constexpr struct {
@@ -58,6 +71,12 @@ public:
         // Texts carry file names and other programs' error texts: they are shown as they are,
         // never interpreted as markup (an <img> tag would load whatever file it names).
         box.setTextFormat(Qt::PlainText);
+        // The style's own pictures are a blank square on a desktop without an icon theme.
+        const QIcon icon = messageIcon(message.icon);
+        if (!icon.isNull()) {
+            const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+            box.setIconPixmap(icon.pixmap(QSize(size, size), box.devicePixelRatio()));
+        }
         for (const auto& entry : buttonMap)
             if (message.buttons.testFlag(entry.ours))
                 box.addButton(entry.qt);
@@ -72,6 +91,16 @@ public:
             QApplication::beep();
     }
 };
+
+} // namespace
+
+QIcon messageIcon(MessageIcon icon)
+{
+    const char* name = iconName(icon);
+    return name ? QIcon::fromTheme(QString::fromLatin1(name)) : QIcon();
+}
+
+namespace {
 
 MessageService*& installed()
 {
@@ -93,6 +122,11 @@ void MessageService::install(MessageService* service) { installed() = service; }
 MessageButton showMessage(const Message& message) { return MessageService::current().show(message); }
 
 void beep(MessageBeep kind) { MessageService::current().beep(kind); }
+
+void showError(const QString& text, const QString& caption)
+{
+    showMessage({text, caption, MessageIcon::Error, MessageButton::Ok, MessageButton::Ok, MessageBeep::Error});
+}
 
 MessageButton ScriptedMessageService::show(const Message& message)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 // Qt
+#include <QIcon>
 #include <QFlags>
 #include <QList>
 #include <QString>
@@ -57,6 +58,12 @@ public:
 // Shorthands for the current service.
 MessageButton showMessage(const Message& message);
 void beep(MessageBeep kind);
+// A failure told in a box with the error icon, OK and the error beep.
+void showError(const QString& text, const QString& caption = QStringLiteral("Glimmora"));
+
+// The picture a message box shows for `icon`: the desktop theme's, or Glimmora's own where the
+// theme has none (see DesktopIcons.h); null for MessageIcon::None.
+QIcon messageIcon(MessageIcon icon);
 
 // Records everything shown and answers from a script: each box takes the next scripted answer,
 // or its default button when the script is empty. An answer may also be a function of the

@@ -36,6 +36,24 @@ QString programDirectory()
     return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
 }
 
+QString helperProgram(const QString& name)
+{
+    const QString beside = programDirectory() + QLatin1Char('/') + name;
+    if (QFileInfo::exists(beside))
+        return beside;
+    return QDir::cleanPath(programDirectory() + QStringLiteral("/" GLIMMORA_HELPER_FROM_BIN "/") + name);
+}
+
+QString helpDirectoryOfProgram()
+{
+    const QString beside = programDirectory() + QStringLiteral("/help");
+    if (QFileInfo(beside).isDir())
+        return beside;
+    return QDir::cleanPath(programDirectory() + QStringLiteral("/" GLIMMORA_HELP_FROM_BIN));
+}
+
+bool runsInstalled() { return !QFileInfo(programDirectory() + QStringLiteral("/help")).isDir(); }
+
 QString programDataDirectory()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/glimmora");
@@ -48,8 +66,9 @@ QString dataDirectory()
         QDir().mkpath(chosen);
         return QDir::cleanPath(QDir(chosen).absolutePath());
     }
+    // An installed program does not make a Data directory among the system's programs.
     const QString beside = programDirectory() + QStringLiteral("/Data");
-    if (usableDirectory(beside))
+    if ((!runsInstalled() || QFileInfo(beside).isDir()) && usableDirectory(beside))
         return beside;
     const QString fallback = programDataDirectory() + QStringLiteral("/Data");
     QDir().mkpath(fallback);
@@ -59,6 +78,18 @@ QString dataDirectory()
 QString dataPath() { return dataDirectory() + QStringLiteral("/Default"); }
 
 QString temporaryDirectory() { return QDir::tempPath(); }
+
+QString canonicalExtension(const QString& extension)
+{
+    QString canonical = extension.toLower();
+    if (canonical.startsWith(QLatin1Char('.')))
+        canonical.remove(0, 1);
+    if (canonical == QLatin1String("jpeg") || canonical == QLatin1String("jfif"))
+        return QStringLiteral("jpg");
+    if (canonical == QLatin1String("tiff"))
+        return QStringLiteral("tif");
+    return canonical;
+}
 
 QString foldPath(const QString& path) { return path.trimmed(); }
 

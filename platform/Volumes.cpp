@@ -189,6 +189,15 @@ public:
         }
         return volume;
     }
+
+    QList<VolumeIdentity> mountedVolumes() const override
+    {
+        QList<VolumeIdentity> volumes;
+        for (const MountEntry& mount : parseMountInfo(readMountTable()))
+            if (mount.device.startsWith(QLatin1String("/dev/")))
+                volumes.append(volumeOf(mount.mountPoint));
+        return volumes;
+    }
 };
 
 const VolumeTable*& installedTable()
@@ -292,6 +301,14 @@ VolumeIdentity FakeVolumeTable::volumeOf(const QString& path) const
         return identity;
     const Volume& volume = volumes_[mount - mounts.constData()];
     return {true, volume.serialNumber, volume.label, volume.driveType, volume.mountPoint};
+}
+
+QList<VolumeIdentity> FakeVolumeTable::mountedVolumes() const
+{
+    QList<VolumeIdentity> volumes;
+    for (const Volume& volume : volumes_)
+        volumes.append(volumeOf(volume.mountPoint));
+    return volumes;
 }
 
 } // namespace glimmora

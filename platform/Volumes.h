@@ -59,6 +59,9 @@ public:
     virtual ~VolumeTable() = default;
 
     virtual VolumeIdentity volumeOf(const QString& path) const = 0;
+    // The volumes of block devices that are mounted now, in mount-table order (to say where a
+    // disk known by its serial number can be found).
+    virtual QList<VolumeIdentity> mountedVolumes() const = 0;
 
     // The table in use; the system table unless a test installed another.
     static const VolumeTable& current();
@@ -80,6 +83,7 @@ public:
     void addVolume(const Volume& volume) { volumes_.append(volume); }
     void removeVolume(const QString& mountPoint);
     VolumeIdentity volumeOf(const QString& path) const override;
+    QList<VolumeIdentity> mountedVolumes() const override;
 
 private:
     QList<Volume> volumes_;

@@ -2,7 +2,7 @@
 
 #include "catalog/Categories.h"
 #include "platform/MessageService.h"
-#include "platform/PrintDialogs.h"
+#include "platform/ProgramPrinter.h"
 #include "printing/PrintPreview.h"
 #include "printing/PrintedText.h"
 #include "printing/PrintingWindow.h"
@@ -133,7 +133,9 @@ void TQRListForm::btnSelectNoneClick()
 
 void TQRListForm::CategoryListBoxClick() { enablePrinting(!CategoryListBox->selectedItems().isEmpty()); }
 
-void TQRListForm::takePaperFromPrinter() { report_.setPaper(reportPaperOf(printer_.pageLayout())); }
+QPrinter& TQRListForm::printer() { return programPrinter(); }
+
+void TQRListForm::takePaperFromPrinter() { report_.setPaper(reportPaperOf(printer().pageLayout())); }
 
 bool TQRListForm::PrepareReport()
 {
@@ -214,20 +216,20 @@ void TQRListForm::btnPrintClick()
             return;
         TBandReport& report = report_.QuickReport;
         const int count = report.PageCount();
-        const std::optional<PageRange> pages = askPagesToPrint(printer_, count, {1, count}, this);
+        const std::optional<PageRange> pages = askPagesToPrint(printer(), count, {1, count}, this);
         if (!pages) {
             report.ClearPages();
             return;
         }
         ShowWorking(pages->last - pages->first + 1);
         const bool printed =
-            printReportPages(report, printer_, *pages, [&](int page) { showProgress(page - pages->first + 1); });
+            printReportPages(report, printer(), *pages, [&](int page) { showProgress(page - pages->first + 1); });
         HideWorking();
         report.ClearPages();
         if (printed)
             accept();
         else
-            reportPrintingFailure(printer_);
+            reportPrintingFailure(printer());
     });
 }
 
@@ -258,14 +260,14 @@ void TQRListForm::OnPreview()
 {
     // Unshown, as for a category's preview, the preview belongs to the window that asked.
     TPrintPreviewForm preview(isVisible() ? this : parentWidget());
-    preview.SetReport(report_.QuickReport, printer_);
+    preview.SetReport(report_.QuickReport, printer());
     preview.exec();
     report_.QuickReport.ClearPages();
 }
 
 void TQRListForm::btnPrintSetupClick()
 {
-    PrintDialogService::current().printerSetup(printer_, this);
+    setUpProgramPrinter(this);
     takePaperFromPrinter();
 }
 

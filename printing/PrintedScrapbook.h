@@ -35,8 +35,9 @@ public:
     void PreviewCategory(TCategory& category);
 
     TScrapbookReport& report() { return report_; }
-    // The printer the report prints on (the system's default, or a PDF file where there is none).
-    QPrinter& printer() { return printer_; }
+    // The printer the report prints on: the program's printer (the system's default, or a PDF
+    // file where there is none), whose setup every window shares.
+    static QPrinter& printer();
 
     QLabel* Label1;
     QListWidget* CategoryListBox;
@@ -76,7 +77,6 @@ private:
 
     TCategories& categories_;
     TScrapbookReport report_;
-    QPrinter printer_{QPrinter::HighResolution};
     QList<TCategory*> entries_; // the category of each entry of CategoryListBox
 
     // While the report is prepared or printed.

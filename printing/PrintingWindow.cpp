@@ -41,7 +41,7 @@ void TPrintingDialog::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        HelpWindow::setHelpDirectory(programDirectory() + QStringLiteral("/help"));
+        HelpWindow::setHelpDirectory(helpDirectoryOfProgram());
 }
 
 void centreOnScreen(QWidget& window)

@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
+#include <QDBusMessage>
 #include <QLoggingCategory>
 
 namespace glimmora {
@@ -13,6 +14,9 @@ namespace glimmora {
 namespace {
 
 Q_LOGGING_CATEGORY(lcBus, "glimmora.slideshow.bus")
+
+// A running instance answers at once; a hung one must not hold the second start for long.
+constexpr int kActivateTimeoutMs = 2000;
 
 } // namespace
 
@@ -48,6 +52,18 @@ void TGlimmoraBusObject::PostMessage(uint message)
 {
     // Only a call from the bus has a sender; a direct call from our own code has none.
     emit messagePosted(message, calledFromDBus() ? QDBusContext::message().service() : QString());
+}
+
+void TGlimmoraBusObject::Activate() { emit activationRequested(); }
+
+bool TGlimmoraBusObject::activateRunningInstance()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    const QDBusMessage call = QDBusMessage::createMethodCall(kControllerService, kControllerPath, kControllerInterface,
+                                                             QStringLiteral("Activate"));
+    return bus.call(call, QDBus::Block, kActivateTimeoutMs).type() == QDBusMessage::ReplyMessage;
 }
 
 } // namespace glimmora

@@ -8,7 +8,8 @@
 namespace glimmora {
 
 // Glimmora's own object on the session bus: it owns the name "Glimmora.MainWindow" and exports
-// /MainWindow, through which the companion slideshow program posts its window messages.
+// /MainWindow, through which the companion slideshow program posts its window messages and a
+// second start of Glimmora asks the running one to come to the front.
 // Without a session bus, or with the name taken, the program runs on without it (the failure
 // is logged); the companion then simply cannot report back.
 //
@@ -25,12 +26,19 @@ public:
 
     bool isRegistered() const { return registered_; }
 
+    // A second start, refused: asks the running instance to raise its window. False when no
+    // instance answered (none on this session bus, or it did not answer in time).
+    static bool activateRunningInstance();
+
 public slots:
     // Called over the bus; the message is handed on through messagePosted with its sender.
     Q_SCRIPTABLE void PostMessage(uint message);
+    // Called over the bus by a second start; handed on through activationRequested.
+    Q_SCRIPTABLE void Activate();
 
 signals:
     void messagePosted(unsigned message, const QString& sender);
+    void activationRequested();
 
 private:
     bool registered_ = false;

@@ -2,11 +2,15 @@
 
 #include "catalog/Categories.h"
 #include "catalog/ImageElement.h"
+#include "import/LoadPicture.h"
+#include "import/PictureConversion.h"
+#include "platform/FileDialogs.h"
 #include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
 #include "platform/UserInterface.h"
 #include "printing/Printing.h"
 #include "windows/ImageCellDelegate.h"
+#include "windows/ImageDetail.h"
 #include "windows/ImageListDrag.h"
 #include "windows/ImageListModel.h"
 #include "windows/ImageListRules.h"
@@ -15,6 +19,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -152,6 +157,7 @@ void TImageListForm::buildMenus()
     View1 = menuBar()->addMenu(QStringLiteral("&View"));
     ShowDetail1 = View1->addAction(QStringLiteral("&Show Detail"));
     ShowDetail1->setShortcut(QKeySequence(Qt::Key_F2));
+    connect(ShowDetail1, &QAction::triggered, this, &TImageListForm::Enlarge1Click);
     connect(View1, &QMenu::aboutToShow, this, &TImageListForm::View1Click);
 
     buildEditMenu();
@@ -174,7 +180,8 @@ void TImageListForm::buildMenus()
     connect(Columns1, &QMenu::aboutToShow, this, &TImageListForm::Columns1Click);
     connect(columns, &QActionGroup::triggered, this, &TImageListForm::N1column1Click);
 
-    Convert1 = buildConvertMenu(menuBar()->addMenu(QStringLiteral("C&onvert")));
+    Convert1 =
+        buildConvertMenu(menuBar()->addMenu(QStringLiteral("C&onvert")), {&toBitmap1, &toWMF1, &toJPEG1, &toGIF1});
     Convert1->menuAction()->setEnabled(false);
 
     buildPopupMenu();
@@ -238,7 +245,9 @@ void TImageListForm::buildPopupMenu()
     OpenSelectedImage2 = PopupMenu1->addAction(QStringLiteral("&Open Selected Image"));
     ShowDetail2 = PopupMenu1->addAction(QStringLiteral("Sho&w Detail"));
     CopytoClipboard2 = PopupMenu1->addAction(QStringLiteral("Copy to C&lipboard"));
-    Convert2 = buildConvertMenu(PopupMenu1->addMenu(QStringLiteral("C&onvert...")));
+    connect(ShowDetail2, &QAction::triggered, this, &TImageListForm::Enlarge1Click);
+    Convert2 =
+        buildConvertMenu(PopupMenu1->addMenu(QStringLiteral("C&onvert...")), {&toBitmap2, &toWMF2, &toJPEG2, &toGIF2});
     PopupMenu1->addSeparator();
     Memo2 = PopupMenu1->addAction(QStringLiteral("Mem&o"));
     MoveFile2 = PopupMenu1->addAction(QStringLiteral("Move &File..."));
@@ -265,18 +274,26 @@ void TImageListForm::buildPopupMenu()
     };
 }
 
-QMenu* TImageListForm::buildConvertMenu(QMenu* menu)
+// The four items in the order of Conversion.
+QMenu* TImageListForm::buildConvertMenu(QMenu* menu, std::array<QAction**, 4> items)
 {
-    for (const char* caption : {"...to &Bitmap", "...to Windows &Metafile", "...to &JPEG", "...to &GIF"})
-        menu->addAction(QString::fromLatin1(caption));
+    const std::pair<const char*, void (TImageListForm::*)()> commands[] = {
+        {"...to &Bitmap", &TImageListForm::toBitmap1Click},
+        {"...to Windows &Metafile", &TImageListForm::toWMF1Click},
+        {"...to &JPEG", &TImageListForm::toJPEG1Click},
+        {"...to &GIF", &TImageListForm::toGIF1Click},
+    };
+    for (std::size_t i = 0; i < items.size(); ++i)
+        *items[i] = menu->addAction(QString::fromLatin1(commands[i].first), this, commands[i].second);
+    connect(menu, &QMenu::aboutToShow, this, &TImageListForm::Convert1Click);
     return menu;
 }
 
 QMenu* TImageListForm::buildWallpaperMenu(QMenu* parent, const QString& caption)
 {
     QMenu* menu = parent->addMenu(caption);
-    menu->addAction(QStringLiteral("&Centered"));
-    menu->addAction(QStringLiteral("&Tiled"));
+    menu->addAction(QStringLiteral("&Centered"), this, &TImageListForm::Centered1Click);
+    menu->addAction(QStringLiteral("&Tiled"), this, &TImageListForm::Tiled1Click);
     return menu;
 }
 
@@ -393,6 +410,12 @@ QList<TImageElement*> TImageListForm::SelectedRecords() const
 
 int TImageListForm::selectedCount() const { return int(ImageListBox->selectionModel()->selectedIndexes().size()); }
 
+TImageElement* TImageListForm::singleSelectedRecord() const
+{
+    const QList<TImageElement*> selected = SelectedRecords();
+    return selected.size() == 1 ? selected.front() : nullptr;
+}
+
 ImageListEnabling TImageListForm::currentEnabling() const
 {
     ImageListState state;
@@ -441,7 +464,12 @@ void TImageListForm::PreviewThisCategory1Click()
         PreviewThisCategory(categories_, *Category, this);
 }
 
-void TImageListForm::ImageListBoxClick() { setCommandEnabled(Convert1->menuAction(), currentEnabling().convert); }
+// The selection decides what F2 and the convert menu do, also before any menu was opened.
+void TImageListForm::ImageListBoxClick()
+{
+    setCommandEnabled(Convert1->menuAction(), currentEnabling().convert);
+    View1Click();
+}
 
 void TImageListForm::ImageListBoxKeyDown()
 {
@@ -583,6 +611,121 @@ void TImageListForm::keepOnScreen()
         left = screenWidth - frame.width();
     if (left != frame.left())
         move(left, frame.top());
+}
+
+void TImageListForm::Enlarge1Click()
+{
+    const TImageElement* selected = singleSelectedRecord();
+    if (!services_ || !selected)
+        return;
+    const TImageElement record = *selected;
+    TImageDetailForm detail(services_->loader, this);
+    if (detail.ShowImage(record, *this) == kLoadLoaded)
+        detail.exec();
+}
+
+int TImageListForm::LoadSelectedPicture(const TImageElement& record, QImage& picture)
+{
+    int result;
+    do {
+        QString errorText;
+        result = services_->loader.LoadFullSize(localPath(record.IT_Path), picture, &record, false, errorText);
+        // A cancelled prompt for a missing disk has said all there is to say.
+        if (result == kLoadFailed)
+            showError(errorText);
+    } while (result == kLoadRetry);
+    return result;
+}
+
+QString TImageListForm::AskNewFileName(const TImageElement& record, const QString& extension,
+                                       const QString& description)
+{
+    const QString source = localPath(record.IT_Path);
+    const SaveFileRequest request{QStringLiteral("Provide a file name for the new file"),
+                                  QFileInfo(source).absolutePath(), proposedFileName(source, extension), description,
+                                  extension};
+    return AskSaveFileName(request, this, [&source](const QString& chosen) { return ownFileRefusal(source, chosen); });
+}
+
+void TImageListForm::Convert1Click()
+{
+    const TImageElement* record = singleSelectedRecord();
+    const std::pair<Conversion, std::array<QAction*, 2>> items[] = {
+        {Conversion::Bitmap, {toBitmap1, toBitmap2}},
+        {Conversion::Metafile, {toWMF1, toWMF2}},
+        {Conversion::Jpeg, {toJPEG1, toJPEG2}},
+        {Conversion::Gif, {toGIF1, toGIF2}},
+    };
+    for (const auto& [conversion, actions] : items)
+        for (QAction* action : actions)
+            action->setEnabled(record && isConversionOffered(conversion, localPath(record->IT_Path)));
+}
+
+void TImageListForm::toBitmap1Click() { convertSelected(Conversion::Bitmap); }
+
+void TImageListForm::toJPEG1Click() { convertSelected(Conversion::Jpeg); }
+
+void TImageListForm::toWMF1Click() { convertSelected(Conversion::Metafile); }
+
+void TImageListForm::toGIF1Click() { convertSelected(Conversion::Gif); }
+
+void TImageListForm::convertSelected(Conversion conversion)
+{
+    const TImageElement* selected = singleSelectedRecord();
+    if (!services_ || !selected || !Category)
+        return;
+    // A copy: the new file joins this category, whose list of records then changes.
+    const TImageElement record = *selected;
+    QImage picture;
+    if (LoadSelectedPicture(record, picture) != kLoadLoaded)
+        return;
+    const ConversionKind& kind = conversionKind(conversion);
+    const QString target = AskNewFileName(record, kind.extension, kind.description);
+    if (target.isEmpty())
+        return;
+    ConversionOutcome outcome;
+    {
+        const HourglassCursor busy;
+        outcome = ConvertPicture(fileAdding(), picture, fileFormatOf(conversion, target), target, {Category});
+    }
+    if (outcome.failed())
+        showError(outcome.failure);
+    else
+        reportAdding(outcome.added);
+    saveChanges();
+}
+
+void TImageListForm::reportAdding(const AddFileOutcome& added)
+{
+    if (added.result == AddFileOutcome::Result::Refused)
+        showMessage({added.loadErrorText(), QStringLiteral("Load Error"), MessageIcon::Exclamation, MessageButton::Ok,
+                     MessageButton::Ok, MessageBeep::Exclamation});
+}
+
+void TImageListForm::Centered1Click()
+{
+    if (const TImageElement* record = singleSelectedRecord())
+        SetWallpaper(*record, WallpaperStyle::Centred);
+}
+
+void TImageListForm::Tiled1Click()
+{
+    if (const TImageElement* record = singleSelectedRecord())
+        SetWallpaper(*record, WallpaperStyle::Tiled);
+}
+
+void TImageListForm::SetWallpaper(const TImageElement& record, WallpaperStyle style)
+{
+    QImage picture;
+    if (!services_ || LoadSelectedPicture(record, picture) != kLoadLoaded)
+        return;
+    QString failure;
+    {
+        const HourglassCursor busy;
+        failure = SetDesktopWallpaper(picture, style);
+    }
+    if (!failure.isEmpty())
+        showError(failure);
 }
 
 } // namespace glimmora

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "catalog/AddFileToCategory.h"
 #include "catalog/CategoryView.h"
+#include "platform/Wallpaper.h"
 
 // Qt
 #include <QList>
@@ -8,6 +10,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -25,6 +28,7 @@ class TImageListModel;
 class TLoadPictureModule;
 class TScrapbook;
 enum class CategoryVerb;
+enum class Conversion;
 enum class TransferMode;
 struct ImageListEnabling;
 
@@ -32,6 +36,7 @@ struct ImageListEnabling;
 struct ImageListServices {
     TScrapbook& scrapbook;
     TLoadPictureModule& loader;
+    DiskDescriptionPrompt& diskPrompt; // asks for the description of a removable disk met first
 };
 
 // A category window: the images of one category as a grid of thumbnail cells (one list view
@@ -57,6 +62,14 @@ public:
     // Rebuilds the context menu's "Copy/Move to Another Category" submenus from the categories.
     void RebuildCategoryMenus();
 
+    // Loads a record's picture at full size for a command, as often as the user asks to retry;
+    // a failure is reported. Returns the loader's result.
+    int LoadSelectedPicture(const TImageElement& record, QImage& picture);
+    // Asks for the name of the file a record's picture is converted into; empty when cancelled.
+    QString AskNewFileName(const TImageElement& record, const QString& extension, const QString& description);
+    // Makes a record's picture the desktop wallpaper; a failure is reported.
+    void SetWallpaper(const TImageElement& record, WallpaperStyle style);
+
     // Whether the companion slideshow program is connected (for "&Add Images to Slideshow").
     std::function<bool()> SlideshowConnected;
     // Hands paths to the slideshow program, one slide each, in the order given.
@@ -80,6 +93,10 @@ public:
     QMenu* Print1;
     QMenu* Columns1;
     QMenu* Convert1;
+    QAction* toBitmap1;
+    QAction* toWMF1;
+    QAction* toJPEG1;
+    QAction* toGIF1;
     QMenu* PopupMenu1;
     QAction* ShowDetail1;
     QAction* CopytoAnotherCategory1;
@@ -104,6 +121,10 @@ public:
     QAction* ShowDetail2;
     QAction* CopytoClipboard2;
     QMenu* Convert2;
+    QAction* toBitmap2;
+    QAction* toWMF2;
+    QAction* toJPEG2;
+    QAction* toGIF2;
     QAction* Memo2;
     QAction* MoveFile2;
     QAction* CopyFile2;
@@ -139,6 +160,14 @@ public slots:
     void ImageListBoxClick();
     void CategoryComboBoxDropDown();
     void CategoryComboBoxChange(int index);
+    void Enlarge1Click();
+    void Convert1Click();
+    void toBitmap1Click();
+    void toJPEG1Click();
+    void toWMF1Click();
+    void toGIF1Click();
+    void Centered1Click();
+    void Tiled1Click();
 
     // The commands on the selected images (ImageListCommands.cpp).
     void Copytoanothercategory1Click();
@@ -165,7 +194,7 @@ private:
     void buildMenus();
     void buildEditMenu();
     void buildPopupMenu();
-    QMenu* buildConvertMenu(QMenu* menu);
+    QMenu* buildConvertMenu(QMenu* menu, std::array<QAction**, 4> items);
     QMenu* buildWallpaperMenu(QMenu* parent, const QString& caption);
     void FormResize();
     bool FormKeyDown(const QKeyEvent& key);
@@ -178,6 +207,11 @@ private:
     void setCommandEnabled(QAction* command, bool enabled);
     ImageListEnabling currentEnabling() const;
     int selectedCount() const;
+    // The one selected record, which the commands on one image act on; none unless exactly one
+    // item is selected.
+    TImageElement* singleSelectedRecord() const;
+    void convertSelected(Conversion conversion);
+    void reportAdding(const AddFileOutcome& added);
 
     // The commands on images (ImageListCommands.cpp).
     void connectImageCommands();
@@ -190,6 +224,7 @@ private:
     QList<TImageElement> selectedImages() const;
     TImageElement* currentRecord() const;
     bool commandAllowed(bool ImageListEnabling::*command) const;
+    FileAdding fileAdding() const;
     void saveChanges();
 
     TCategories& categories_;

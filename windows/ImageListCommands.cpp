@@ -80,7 +80,8 @@ void TImageListForm::setImageListServices(const ImageListServices& services)
     services_.emplace(services);
     for (QAction* command :
          {CopytoAnotherCategory1, MovetoAnotherCategory1, DeleteFromThisCategory1, DeleteFromTheScrapbook1,
-          OpenSelectedImage1, CopytoClipboard1, Memo1, MoveFile1, CopyFile1, AddImagesToSlideshow1})
+          OpenSelectedImage1, CopytoClipboard1, Memo1, MoveFile1, CopyFile1, AddImagesToSlideshow1, ShowDetail1,
+          SetWallpaper1->menuAction(), Convert1->menuAction()})
         notYetAvailable_.remove(command);
     // The keys of the commands (Del, Ctrl+Del, Ctrl+O, Ctrl+C) follow the selection, also
     // before a menu was opened.
@@ -111,6 +112,12 @@ TImageElement* TImageListForm::currentRecord() const
 bool TImageListForm::commandAllowed(bool ImageListEnabling::*command) const
 {
     return services_ && Category && currentEnabling().*command;
+}
+
+FileAdding TImageListForm::fileAdding() const
+{
+    TScrapbook& scrapbook = services_->scrapbook;
+    return {scrapbook.images(), scrapbook.categories(), scrapbook.disks(), services_->loader, services_->diskPrompt};
 }
 
 void TImageListForm::saveChanges()
@@ -265,8 +272,7 @@ void TImageListForm::OpenFileMoveWindow(TransferMode mode)
 {
     if (!commandAllowed(&ImageListEnabling::someImages))
         return;
-    DialogDiskDescriptionPrompt diskPrompt;
-    TFileMoveForm window(selectedImages(), mode, services_->scrapbook, diskPrompt, this);
+    TFileMoveForm window(selectedImages(), mode, services_->scrapbook, services_->diskPrompt, this);
     window.exec();
 }
 

@@ -1,16 +1,21 @@
 #include "app/Main.h"
 #include "app/MainGeometry.h"
-#include "app/Splash.h"
 #include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
 #include "printing/PrintedScrapbook.h"
+#include "slideshow/GlimmoraBusObject.h"
 
 // Qt
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
+#include <QProgressBar>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -104,6 +109,69 @@ TEST(MainForm, F1OpensTheMainWindowsHelpTopic)
     QTest::keyClick(&form, Qt::Key_F1);
     EXPECT_EQ(HelpWindow::currentTopic(), 100);
     HelpWindow::quit();
+}
+
+TEST(MainForm, CtrlQQuitsAsExitDoes)
+{
+    TMainForm form;
+    EXPECT_EQ(form.Exit1->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form.isVisible());
+}
+
+// It lies over the second status panel, which it must not hide while nothing runs.
+TEST(MainForm, TheProgressBarShowsOnlyWhileWorkMovesIt)
+{
+    TMainForm form;
+    form.show();
+    EXPECT_FALSE(form.ProgressBar1->isVisible());
+    EXPECT_TRUE(form.statusPanels.at(1)->isVisible());
+    form.ProgressBar1->setValue(1);
+    EXPECT_TRUE(form.ProgressBar1->isVisible());
+    form.ProgressBar1->setValue(249);
+    EXPECT_TRUE(form.ProgressBar1->isVisible());
+    form.ProgressBar1->setValue(250);
+    EXPECT_FALSE(form.ProgressBar1->isVisible());
+    form.ProgressBar1->setValue(120);
+    form.ProgressBar1->setValue(0);
+    EXPECT_FALSE(form.ProgressBar1->isVisible());
+}
+
+TEST(MainForm, SpeedButtonsHaveTheirPictures)
+{
+    TMainForm form;
+    for (const QToolButton* button : {form.sbAddToScrapbook, form.sbNewCategory, form.sbDeleteCategory,
+                                      form.sbNewWindow, form.sbSearch, form.sbPrint, form.sbDesignSlideshow})
+        EXPECT_FALSE(button->icon().pixmap(22, 22).isNull()) << button->toolTip().toStdString();
+}
+
+// A refused second start asks the running instance over the session bus to come to the front;
+// here another program on the bus (dbus-send) asks as the second start does.
+TEST(MainForm, ASecondStartBringsTheRunningWindowToTheFront)
+{
+    const QString dbusSend = QStandardPaths::findExecutable(QStringLiteral("dbus-send"));
+    if (!QDBusConnection::sessionBus().isConnected() || dbusSend.isEmpty())
+        GTEST_SKIP() << "needs a session bus and dbus-send";
+    TMainForm form;
+    form.show();
+    form.showMinimized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.isMinimized(); }));
+
+    QProcess secondStart;
+    secondStart.start(dbusSend, {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                                 QStringLiteral("--dest=Glimmora.MainWindow"), QStringLiteral("/MainWindow"),
+                                 QStringLiteral("Glimmora.MainWindow.Activate")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return secondStart.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(secondStart.exitCode(), 0) << secondStart.readAllStandardError().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isMinimized() && form.isActiveWindow(); }));
+
+    // The call the program itself makes: answered by the running window.
+    form.showMinimized();
+    EXPECT_TRUE(TGlimmoraBusObject::activateRunningInstance());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isMinimized(); }));
 }
 
 TEST(MainForm, PrintTheScrapbookAndItsSpeedButtonOpenThePrintingWindow)

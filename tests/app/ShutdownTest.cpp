@@ -3,7 +3,6 @@
 // the tool, whatever its environment, never works on data the program holds.
 
 #include "app/Main.h"
-#include "app/Splash.h"
 #include "platform/MessageService.h"
 
 #include "CatalogFixture.h"
@@ -107,7 +106,6 @@ TEST(Shutdown, ANormalCloseSavesTheDisksTheMembershipsAndTheCategories)
 {
     const ScrapbookFiles files;
     qputenv("GLIMMORA_DATA_DIR", test::qpath(files.data).toUtf8());
-    TSplashForm::setDisplayTime(0);
     ScopedScriptedMessages messages;
     test::LoadDialogCloser loadDialogs;
     {

@@ -1,5 +1,4 @@
 #include "app/Main.h"
-#include "app/Splash.h"
 #include "platform/MessageService.h"
 #include "platform/Paths.h"
 #include "slideshow/SlideshowLink.h"
@@ -39,7 +38,6 @@ class FirstStartWithIntroduction : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TSplashForm::setDisplayTime(1);
         fs::remove_all(test::sandboxRoot() / "config");
         fs::create_directories(scratch_ / "demo");
         test::writeFile(scratch_ / "demo" / "demo.bld", "show");

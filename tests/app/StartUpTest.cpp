@@ -1,6 +1,5 @@
 #include "app/Main.h"
 #include "app/ProgramEntry.h"
-#include "app/Splash.h"
 #include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
 #include "platform/Settings.h"
@@ -37,7 +36,6 @@ class StartUp : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TSplashForm::setDisplayTime(0);
         fs::remove_all(test::sandboxRoot() / "config");
         dataDir_ = QString::fromStdString((scratch_ / "Data").string());
         qputenv("GLIMMORA_DATA_DIR", dataDir_.toUtf8());

@@ -91,6 +91,7 @@ StoreFile readStoreFile(const std::filesystem::path& file)
     const std::int32_t indexLength = int32At(bytes, at + 4);
     const std::string index = bytes.substr(at + 8, indexLength);
     StoreFile store;
+    store.dataLength = dataLength;
     const std::int32_t count = int32At(index, 0);
     std::size_t position = 4;
     for (std::int32_t i = 0; i < count; ++i) {

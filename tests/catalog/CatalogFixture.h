@@ -95,6 +95,7 @@ struct StoreEntry {
     std::uint32_t flags = 0;
 };
 struct StoreFile {
+    std::int32_t dataLength = 0; // the length of the data section, dead space included
     QMap<QByteArray, StoreEntry> admin;
     QList<QByteArray> itemKeysInFileOrder;
     QMap<QByteArray, StoreEntry> items;

@@ -118,9 +118,18 @@ TEST_F(PictureLoading, UndecodableFileFailsWithTheDecodersMessage)
     EXPECT_EQ(errorText_.toStdString(), decoderMessage.toStdString());
 }
 
+TEST_F(PictureLoading, TheLongExtensionsLoadAsTheirThreeLetterTypes)
+{
+    for (const char* name : {"photo.jpeg", "scan.TIFF"}) {
+        const QString path = picture(name, QSize(80, 40));
+        EXPECT_EQ(loader_.LoadThumbnail(path, loaded_, nullptr, true, errorText_), kLoadLoaded) << name;
+        EXPECT_EQ(loaded_.size(), QSize(60, 30)) << name;
+    }
+}
+
 TEST_F(PictureLoading, UnknownExtensionIsNotLoadedAndSaysNothing)
 {
-    const QString path = picture("picture.jpeg", QSize(10, 10)); // "jpeg" is not in the type table
+    const QString path = picture("picture.webp", QSize(10, 10)); // "webp" is not in the type table
     loaded_ = QImage(5, 5, QImage::Format_RGB32);
     EXPECT_EQ(loader_.LoadFullSize(path, loaded_, nullptr, false, errorText_), kLoadGivenUp);
     EXPECT_TRUE(errorText_.isEmpty());

@@ -1,5 +1,5 @@
-// The directory search of an import: discovery order, the extension test, category names,
-// hidden, pseudo-file-system and linked folders, and Cancel.
+// The directory search of an import: name order, the extension test, category names, hidden,
+// pseudo-file-system and linked folders, names that cannot be kept, and Cancel.
 
 #include "CatalogFixture.h"
 
@@ -34,20 +34,6 @@ QStringList paths(const TLoadList& list)
     return result;
 }
 
-// The order the search must find the files in, worked out independently: every directory in the
-// order the file system lists it, a subdirectory walked as soon as it is met.
-void expectedOrder(const fs::path& directory, QStringList& found)
-{
-    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
-        if (entry.is_symlink() && entry.is_directory())
-            continue;
-        if (entry.is_directory())
-            expectedOrder(entry.path(), found);
-        else if (PictureTypeOf(QString::fromStdString(entry.path().extension().string())))
-            found.append(qpath(entry.path()));
-    }
-}
-
 TLoadList search(FileSearchSettings settings)
 {
     TFileSearch search(std::move(settings));
@@ -60,31 +46,35 @@ FileSearchSettings chosen(const fs::path& directory, const QString& category = Q
     return {qpath(directory), CategoryAssignment::ChosenCategory, category, true};
 }
 
-TEST(FileSearch, FindsSubdirectoryFilesBeforeTheParentsLaterFiles)
+TEST(FileSearch, TakesEachFolderInNameOrderAndItsSubfoldersAtOnce)
 {
     test::ScratchDir scratch;
-    // Enough names that the file system's order interleaves files and folders.
-    for (const char* name : {"a1.jpg", "b2.png", "c3.gif", "d4.bmp", "e5.tif", "f6.pcx"}) {
+    // Created in an order of their own; the file system lists them in yet another.
+    const char* created[] = {"Zeta.bmp",      "img10.gif",        "dir 10/x.jpg", "a1.jpg", "dir 9/y.png",
+                             "dir 9/b/z.gif", "dir 9/A/deep.png", "img9.gif",     "B2.png", "notes.txt"};
+    for (const char* name : created)
         touch(scratch / name);
-        touch(scratch / (std::string("dir-") + name) / "inner.jpg");
-        touch(scratch / (std::string("dir-") + name) / "deeper" / "deepest.png");
-    }
-    QStringList expected;
-    expectedOrder(scratch.path(), expected);
-    ASSERT_EQ(expected.size(), 18);
-    EXPECT_EQ(paths(search(chosen(scratch.path()))), expected);
+    // Case-insensitive, digits by value, as the folder tree shows the names; a subfolder's files
+    // come before its parent's later entries.
+    const char* expected[] = {"a1.jpg",       "B2.png",   "dir 9/A/deep.png", "dir 9/b/z.gif", "dir 9/y.png",
+                              "dir 10/x.jpg", "img9.gif", "img10.gif",        "Zeta.bmp"};
+    QStringList expectedPaths;
+    for (const char* name : expected)
+        expectedPaths.append(qpath(scratch / name));
+    EXPECT_EQ(paths(search(chosen(scratch.path()))), expectedPaths);
 }
 
 TEST(FileSearch, TakesOnlyTheExtensionsOfThePictureTable)
 {
     test::ScratchDir scratch;
-    for (const char* name : {"a.JPG", "a.jpeg", "bmp", "photo.", "notes.txt", "scan.Tif", "clip.mov", "x.jpg.bak"})
+    for (const char* name : {"a.JPG", "a.jpeg", "b.JFIF", "bmp", "photo.", "notes.txt", "scan.Tif", "scan.tiff",
+                             "clip.mov", "x.jpg.bak", "y.jpe"})
         touch(scratch / name);
     QStringList names;
     for (const QString& path : paths(search(chosen(scratch.path()))))
         names.append(fileNamePart(path));
     names.sort();
-    EXPECT_EQ(names, (QStringList{"a.JPG", "clip.mov", "scan.Tif"}));
+    EXPECT_EQ(names, (QStringList{"a.JPG", "a.jpeg", "b.JFIF", "clip.mov", "scan.Tif", "scan.tiff"}));
 }
 
 TEST(FileSearch, SearchesHiddenFoldersAndFiles)
@@ -246,8 +236,39 @@ TEST(FileSearch, AFolderThatCannotBeReadForWantOfDescriptorsIsReported)
     }
     EXPECT_TRUE(walk->LoadList().isEmpty());
     ASSERT_EQ(walk->Failures().size(), 1);
-    EXPECT_EQ(walk->Failures().first().folder, qpath(scratch.path()));
+    EXPECT_EQ(walk->Failures().first().path, qpath(scratch.path()));
     EXPECT_EQ(walk->Failures().first().reason, "The folder cannot be read: Too many open files.");
+}
+
+// Names no path of ours can carry (not UTF-8, as a Windows or old Linux system wrote them).
+TEST(FileSearch, PicturesAndFoldersWhoseNamesAreNotUtf8AreReportedNotDropped)
+{
+    test::ScratchDir scratch;
+    const std::string cafe = "caf\xe9";
+    touch(scratch / (cafe + ".jpg"));
+    touch(scratch / (cafe + " notes.txt"));
+    touch(scratch / (cafe + " trip") / "inside.png");
+    touch(scratch / "fine.png");
+
+    TFileSearch walk(chosen(scratch.path()));
+    EXPECT_EQ(walk.Run(), SearchOutcome::Completed);
+    EXPECT_EQ(paths(walk.LoadList()), QStringList{qpath(scratch / "fine.png")});
+    const QString folder = qpath(scratch.path());
+    ASSERT_EQ(walk.Failures().size(), 2);
+    EXPECT_EQ(walk.Failures().at(0).path, folder + QString::fromUtf8("/café trip")); // shown as Windows-1252
+    EXPECT_EQ(walk.Failures().at(0).reason,
+              "The folder's name is not valid UTF-8, so it was not searched; rename it to add its pictures.");
+    EXPECT_EQ(walk.Failures().at(1).path, folder + QString::fromUtf8("/café.jpg"));
+    EXPECT_EQ(walk.Failures().at(1).reason,
+              "The file's name is not valid UTF-8, so it cannot be added; rename it to add it.");
+
+    // Without subfolders, a folder that would not have been searched anyway is not mentioned.
+    FileSearchSettings flat = chosen(scratch.path());
+    flat.searchSubdirectories = false;
+    TFileSearch shallow(flat);
+    shallow.Run();
+    ASSERT_EQ(shallow.Failures().size(), 1);
+    EXPECT_EQ(shallow.Failures().at(0).path, folder + QString::fromUtf8("/café.jpg"));
 }
 
 TEST(FileSearch, AMissingDirectoryFindsNothingAndSaysNothing)

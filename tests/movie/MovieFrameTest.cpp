@@ -31,6 +31,11 @@ protected:
         makeMovie("wide-pixels.mov", "320x240", "-c:v mpeg4 -q:v 2", "setsar=2,");
         ffmpeg("-f lavfi -i sine=d=1 -c:a pcm_s16le " + quoted("audio-only.avi"));
         ffmpeg("-f lavfi -i sine=d=1 -c:a aac " + quoted("audio-only.mov"));
+        // Twenty frames whose grey level tells their number (ten levels a frame).
+        const std::string counting =
+            "-f lavfi -i color=c=black:s=64x48:r=10:d=2 -vf \"geq=lum='16+N*10':cb=128:cr=128\" ";
+        ffmpeg(counting + "-c:v mjpeg -q:v 2 " + quoted("counting.avi"));
+        ffmpeg(counting + "-c:v mpeg4 -q:v 2 -g 6 -bf 2 " + quoted("counting.mov")); // key frames apart, reordered
     }
     static void TearDownTestSuite() { dir_.reset(); }
 
@@ -88,6 +93,63 @@ TEST_F(MovieFrame, FirstFrameAtNaturalSize)
         EXPECT_EQ(frame.size(), c.size);
         EXPECT_EQ(frame.format(), QImage::Format_RGB32);
         expectRed(frame);
+    }
+}
+
+int greyOf(const QImage& frame) { return qGray(frame.pixel(frame.width() / 2, frame.height() / 2)); }
+
+// The greys of a counting movie's frames, read straight through, each darker than the next.
+QList<int> greysInOrder(const QString& path, MovieContainer container)
+{
+    TMovieReader movie(path, container);
+    QList<int> greys{greyOf(movie.currentFrame())};
+    for (QImage frame = movie.nextFrame(); !frame.isNull(); frame = movie.nextFrame())
+        greys.append(greyOf(frame));
+    return greys;
+}
+
+// The number of the frame whose grey is nearest; -1 for no frame.
+int frameNumber(const QList<int>& greys, const QImage& frame)
+{
+    if (frame.isNull())
+        return -1;
+    int nearest = 0;
+    for (int i = 1; i < greys.size(); ++i)
+        if (std::abs(greys[i] - greyOf(frame)) < std::abs(greys[nearest] - greyOf(frame)))
+            nearest = i;
+    return nearest;
+}
+
+TEST_F(MovieFrame, APlayerStepsForwardAndBackAndToEitherEnd)
+{
+    for (const auto& [name, container] :
+         {std::pair{"counting.avi", MovieContainer::Avi}, std::pair{"counting.mov", MovieContainer::Mov}}) {
+        SCOPED_TRACE(name);
+        const QList<int> greys = greysInOrder(path(name), container);
+        ASSERT_EQ(greys.size(), 20);
+        for (int i = 1; i < greys.size(); ++i)
+            ASSERT_GT(greys[i], greys[i - 1] + 4) << "frame " << i;
+        const auto frameNumber = [&greys](const QImage& frame) { return glimmora::frameNumber(greys, frame); };
+
+        TMovieReader movie(path(name), container);
+        EXPECT_EQ(frameNumber(movie.currentFrame()), 0);
+        EXPECT_TRUE(movie.atFirstFrame());
+        EXPECT_TRUE(movie.previousFrame().isNull()) << "nothing before the first frame";
+        for (int expected = 1; expected <= 8; ++expected)
+            EXPECT_EQ(frameNumber(movie.nextFrame()), expected);
+        for (int expected = 7; expected >= 0; --expected)
+            EXPECT_EQ(frameNumber(movie.previousFrame()), expected);
+        EXPECT_TRUE(movie.atFirstFrame());
+        EXPECT_EQ(frameNumber(movie.nextFrame()), 1) << "forward again after going back";
+
+        EXPECT_EQ(frameNumber(movie.lastFrame()), 19);
+        EXPECT_TRUE(movie.nextFrame().isNull()) << "nothing after the last frame";
+        EXPECT_EQ(frameNumber(movie.currentFrame()), 19);
+        EXPECT_EQ(frameNumber(movie.previousFrame()), 18);
+        EXPECT_EQ(frameNumber(movie.nextFrame()), 19);
+        EXPECT_EQ(frameNumber(movie.firstFrame()), 0);
+        EXPECT_EQ(frameNumber(movie.nextFrame()), 1);
+        EXPECT_DOUBLE_EQ(movie.framesPerSecond(), 10);
     }
 }
 

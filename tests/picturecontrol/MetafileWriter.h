@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picturecontrol/MetafileFormat.h"
+#include "picturecontrol/PictureMetafile.h"
 
 // Qt
 #include <QByteArray>
@@ -15,67 +16,10 @@
 #include <initializer_list>
 #include <vector>
 
-// Writers of Windows Metafiles and Enhanced Metafiles, record by record, for tests (and, later,
-// for converting pictures to metafiles). Every method appends one record; finish() returns the
-// file with its header sizes filled in.
+// Writers of Windows Metafiles and Enhanced Metafiles, record by record, for tests, on the
+// headers and bitmaps of picturecontrol/PictureMetafile.h. Every method appends one record;
+// finish() returns the file with its header sizes filled in.
 namespace glimmora::metafile {
-
-// Little-endian bytes.
-class LeBytes {
-public:
-    LeBytes& u8(uint8_t v)
-    {
-        bytes_.append(static_cast<char>(v));
-        return *this;
-    }
-    LeBytes& u16(uint16_t v) { return u8(v & 0xFF).u8(v >> 8); }
-    LeBytes& u32(uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
-    LeBytes& i16(int16_t v) { return u16(static_cast<uint16_t>(v)); }
-    LeBytes& i32(int32_t v) { return u32(static_cast<uint32_t>(v)); }
-    LeBytes& f32(float v)
-    {
-        uint32_t bits;
-        static_assert(sizeof bits == sizeof v);
-        std::memcpy(&bits, &v, sizeof v);
-        return u32(bits);
-    }
-    LeBytes& color(const QColor& c) { return u8(c.red()).u8(c.green()).u8(c.blue()).u8(0); }
-    LeBytes& raw(const QByteArray& b)
-    {
-        bytes_.append(b);
-        return *this;
-    }
-    LeBytes& pad(int multiple)
-    {
-        while (bytes_.size() % multiple != 0)
-            bytes_.append('\0');
-        return *this;
-    }
-    const QByteArray& bytes() const { return bytes_; }
-    qsizetype size() const { return bytes_.size(); }
-
-private:
-    QByteArray bytes_;
-};
-
-// A packed device-independent bitmap (BITMAPINFOHEADER, 24 bits, no colour table) of image,
-// rows bottom-up (the usual order) or top-down (negative height).
-inline QByteArray packedDib(const QImage& image, bool bottomUp = true)
-{
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    LeBytes dib;
-    dib.u32(bitmapInfoHeaderBytes).i32(rgb.width()).i32(bottomUp ? rgb.height() : -rgb.height());
-    dib.u16(1).u16(24).u32(DibRgb).u32(0).i32(3780).i32(3780).u32(0).u32(0);
-    for (int i = 0; i < rgb.height(); ++i) {
-        const int y = bottomUp ? rgb.height() - 1 - i : i;
-        for (int x = 0; x < rgb.width(); ++x) {
-            const QRgb p = rgb.pixel(x, y);
-            dib.u8(qBlue(p)).u8(qGreen(p)).u8(qRed(p));
-        }
-        dib.pad(4);
-    }
-    return dib.bytes();
-}
 
 class WmfWriter {
 public:
@@ -198,20 +142,11 @@ public:
     QByteArray finish() const
     {
         LeBytes out;
-        if (placeable_) {
-            LeBytes head;
-            head.u32(wmf::placeableKey).u16(0).i16(bounds_.left()).i16(bounds_.top());
-            head.i16(bounds_.left() + bounds_.width()).i16(bounds_.top() + bounds_.height()).u16(inch_).u32(0);
-            uint16_t checksum = 0;
-            for (qsizetype i = 0; i + 1 < head.size(); i += 2)
-                checksum ^= static_cast<uint8_t>(head.bytes()[i]) | static_cast<uint8_t>(head.bytes()[i + 1]) << 8;
-            out.raw(head.u16(checksum).bytes());
-        }
+        if (placeable_)
+            out.raw(placeableHeader(bounds_, inch_));
         const QByteArray eof = LeBytes().u32(3).u16(wmf::Eof).bytes();
         const uint32_t words = static_cast<uint32_t>((wmf::standardHeaderBytes + records_.size() + eof.size()) / 2);
-        // The type office programs write, and the one LibreOffice reads.
-        out.u16(wmf::typeMemory).u16(wmf::standardHeaderWords).u16(wmf::version300).u32(words);
-        out.u16(objects_).u32(std::max<uint32_t>(maxRecordWords_, 3)).u16(0);
+        out.raw(wmfStandardHeader(words, objects_, std::max<uint32_t>(maxRecordWords_, 3)));
         return out.raw(records_.bytes()).raw(eof).bytes();
     }
 
@@ -319,25 +254,16 @@ public:
 
     QByteArray finish() const
     {
-        constexpr uint32_t headerBytes = 108;
-        const QByteArray eof = LeBytes().u32(emf::Eof).u32(20).u32(0).u32(16).u32(20).bytes();
-        LeBytes out;
-        out.u32(emf::Header).u32(headerBytes);
+        const QByteArray eof = emfEofRecord();
         const auto px = [&](int hundredthsMm, int pixels, int mm) { return hundredthsMm * pixels / (mm * 100); };
-        out.i32(px(frame_.left(), devicePixels_.width(), deviceMm_.width()));
-        out.i32(px(frame_.top(), devicePixels_.height(), deviceMm_.height()));
-        out.i32(px(frame_.left() + frame_.width(), devicePixels_.width(), deviceMm_.width()) - 1);
-        out.i32(px(frame_.top() + frame_.height(), devicePixels_.height(), deviceMm_.height()) - 1);
-        out.i32(frame_.left())
-            .i32(frame_.top())
-            .i32(frame_.left() + frame_.width())
-            .i32(frame_.top() + frame_.height());
-        out.u32(emf::signature).u32(0x10000);
-        out.u32(static_cast<uint32_t>(headerBytes + records_.size() + eof.size())).u32(count_ + 2);
-        out.u16(static_cast<uint16_t>(handles_)).u16(0).u32(0).u32(0).u32(0);
-        out.i32(devicePixels_.width()).i32(devicePixels_.height()).i32(deviceMm_.width()).i32(deviceMm_.height());
-        out.u32(0).u32(0).u32(0);                                         // pixel format, OpenGL
-        out.i32(deviceMm_.width() * 1000).i32(deviceMm_.height() * 1000); // micrometres
+        const QPoint topLeft(px(frame_.left(), devicePixels_.width(), deviceMm_.width()),
+                             px(frame_.top(), devicePixels_.height(), deviceMm_.height()));
+        const QPoint bottomRight(px(frame_.left() + frame_.width(), devicePixels_.width(), deviceMm_.width()) - 1,
+                                 px(frame_.top() + frame_.height(), devicePixels_.height(), deviceMm_.height()) - 1);
+        LeBytes out;
+        out.raw(emfHeader({QRect(topLeft, bottomRight), frame_,
+                           static_cast<uint32_t>(emfHeaderBytes + records_.size() + eof.size()), count_ + 2,
+                           static_cast<uint16_t>(handles_), devicePixels_, deviceMm_}));
         return out.raw(records_.bytes()).raw(eof).bytes();
     }
 

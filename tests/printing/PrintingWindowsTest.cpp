@@ -6,6 +6,7 @@
 #include "platform/HelpWindow.h"
 #include "platform/MessageService.h"
 #include "platform/PrintDialogs.h"
+#include "platform/ProgramPrinter.h"
 #include "printing/PageView.h"
 #include "printing/PrintPreview.h"
 #include "printing/PrintedScrapbook.h"
@@ -77,6 +78,7 @@ protected:
     PrintScrapbook book{dir.path()};
     ScopedScriptedMessages messages;
     ScopedScriptedPrintDialogs dialogs;
+    ScopedProgramPrinter printer;
     std::filesystem::path pdf = dir / "printed.pdf";
 };
 

@@ -27,6 +27,8 @@ void writeScrapbook(const QString& base, const QList<ImageSpec>& images, const Q
         record.IT_Path = pathBytes(image.path);
         record.IT_PathHash = PathChecksum(record.IT_Path);
         record.IT_Memo = image.memo;
+        record.IT_VolumeSerial = image.serial;
+        record.IT_Removable = image.removable;
         if (!image.thumbnail.isEmpty()) {
             record.IT_Bitmap = QImage(image.thumbnail, QImage::Format_RGB32);
             record.IT_Bitmap.fill(image.colour);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
 namespace glimmora::test {
 
 // One image of a scrapbook a test starts from. The thumbnail is a plain picture of that size and
@@ -24,6 +26,8 @@ struct ImageSpec {
     QString memo;
     QSize thumbnail;
     QColor colour = Qt::darkCyan;
+    std::uint32_t serial = 0; // the volume the file was on
+    bool removable = false;
 };
 
 // Writes a scrapbook into the data files `base` + ".idb", ".cat" and ".cor", through the

@@ -6,6 +6,7 @@
 #include "catalog/Categories.h"
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
+#include "catalog/RemoveableMediaList.h"
 #include "catalog/Scrapbook.h"
 #include "import/LoadPicture.h"
 #include "platform/MessageService.h"
@@ -59,6 +60,11 @@ bool dropOn(TImageListForm& target, const QMimeData& data, Qt::KeyboardModifiers
     return drop.isAccepted();
 }
 
+class NoDisks : public DiskDescriptionPrompt {
+public:
+    QString askDescription(const NewDiskDetails&) override { return QStringLiteral("disk"); }
+};
+
 class ImageListDrag : public ::testing::Test {
 protected:
     ImageListDrag()
@@ -93,7 +99,7 @@ protected:
     {
         auto* window = new TImageListForm(scrapbook->categories());
         windows.append(window);
-        window->setImageListServices({*scrapbook, loader});
+        window->setImageListServices({*scrapbook, loader, disks});
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
         EXPECT_TRUE(window->AttachTo(on));
@@ -147,6 +153,7 @@ protected:
     fs::path pictures = dir / "pictures";
     std::unique_ptr<TScrapbook> scrapbook;
     TLoadPictureModule loader;
+    NoDisks disks;
     ScopedScriptedMessages messages;
     QList<QPointer<TImageListForm>> windows;
     std::function<void(QDrag&, Qt::DropActions)> savedRunDrag;
