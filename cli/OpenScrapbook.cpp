@@ -52,9 +52,4 @@ int reportingFailures(const std::function<int()>& body)
     }
 }
 
-QString LabelAsDescription::askDescription(const NewDiskDetails& disk)
-{
-    return disk.label.trimmed().isEmpty() ? QStringLiteral("Added by glimmora-cli") : disk.label;
-}
-
 } // namespace glimmora::cli

@@ -29,11 +29,4 @@ public:
 // failure of the command.
 int reportingFailures(const std::function<int()>& body);
 
-// A removable disk met by the tool is registered under its label, as no one is there to type a
-// description.
-class LabelAsDescription : public DiskDescriptionPrompt {
-public:
-    QString askDescription(const NewDiskDetails& disk) override;
-};
-
 } // namespace glimmora::cli

@@ -77,7 +77,7 @@ protected:
     {
         auto* window = new TImageListForm(scrapbook->categories());
         windows.append(window);
-        window->setImageListServices({*scrapbook, loader});
+        window->setImageListServices({*scrapbook, loader, diskPrompt});
         window->AddSlides = [this](const QStringList& paths) { slides += paths; };
         window->SlideshowConnected = [] { return true; };
         window->show();
@@ -122,6 +122,7 @@ protected:
     fs::path pictures = dir / "pictures";
     std::unique_ptr<TScrapbook> scrapbook;
     TLoadPictureModule loader;
+    NoDisks diskPrompt;
     ScopedScriptedMessages messages;
     QStringList slides;
     QList<QPointer<TImageListForm>> windows;
