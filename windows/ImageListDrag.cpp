@@ -1,7 +1,11 @@
 #include "windows/ImageListDrag.h"
 
+#include "catalog/AddFileToCategory.h"
 #include "catalog/Categories.h"
 #include "catalog/ImageCommands.h"
+#include "import/FileDrop.h"
+#include "platform/MessageService.h"
+#include "platform/UserInterface.h"
 #include "windows/ImageList.h"
 
 // Qt
@@ -11,6 +15,7 @@
 #include <QListView>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QUrl>
 
 namespace glimmora {
@@ -20,6 +25,25 @@ namespace {
 const QString kUriListFormat = QStringLiteral("text/uri-list");
 // Which drag of images the data belongs to: the process and the number of the drag.
 const QString kImageDragMarkFormat = QStringLiteral("application/x-glimmora-image-drag");
+
+// The local files among the URLs of `data`, in order; other programs may offer other URLs too.
+QStringList localFilesOf(const QMimeData& data)
+{
+    QStringList files;
+    if (!data.hasUrls())
+        return files;
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile())
+            files.append(url.toLocalFile());
+    }
+    return files;
+}
+
+void showLoadError(const QString& text)
+{
+    showMessage({text, QStringLiteral("Load Error"), MessageIcon::Exclamation, MessageButton::Ok, MessageButton::Ok,
+                 MessageBeep::Exclamation});
+}
 
 QByteArray newDragMark()
 {
@@ -106,7 +130,8 @@ bool TImageListDragDrop::eventFilter(QObject* watched, QEvent* event)
         // Taken whenever a drop could be: the move that follows at once decides, and keeps deciding
         // as Ctrl goes up and down.
         auto& enter = *static_cast<QDropEvent*>(event);
-        enter.setAccepted(acceptsDrops() && sourceWindowOf(*enter.mimeData()));
+        const QMimeData& data = *enter.mimeData();
+        enter.setAccepted(acceptsDrops() && (sourceWindowOf(data) || !localFilesOf(data).isEmpty()));
         return true;
     }
     case QEvent::DragMove: {
@@ -188,8 +213,16 @@ bool TImageListDragDrop::DragDropFiles1ProcessDropped(const QMimeData& data, Qt:
     if (effect == DropEffect::None)
         return false;
     imageDrag().DropTargetWindow = &window_;
-    if (TImageListForm* source = sourceWindowOf(data))
+    if (TImageListForm* source = sourceWindowOf(data)) {
         dropImages(*source, effect);
+        return true;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, paths = localFilesOf(data), categoryId = window_.Category->CategoryId] {
+            addDroppedFiles(paths, categoryId);
+        },
+        Qt::QueuedConnection);
     return true;
 }
 
@@ -202,6 +235,35 @@ void TImageListDragDrop::dropImages(TImageListForm& source, DropEffect effect)
     if (effect == DropEffect::Move)
         RemoveImagesFromCategory(categories_, *source.Category, images);
     window_.saveChanges();
+}
+
+void TImageListDragDrop::addDroppedFiles(const QStringList& paths, std::int32_t categoryId)
+{
+    TCategory* category = categories_.FindCategory(categoryId);
+    if (!category || !window_.services_)
+        return; // the category was deleted in the meantime
+    QList<SearchFailure> unreadable;
+    FileDropOutcome outcome;
+    {
+        const HourglassCursor busy;
+        const QStringList files = droppedFiles(paths, unreadable);
+        QProgressDialog progress(QStringLiteral("Adding the dropped files..."), QStringLiteral("&Stop"), 0,
+                                 int(files.size()), &window_);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        outcome = AddDroppedFiles(window_.fileAdding(), *category, files, [&progress](qsizetype done) {
+            progress.setValue(int(done));
+            return !progress.wasCanceled();
+        });
+    }
+    // What the drop added is on disk before anything is said about it.
+    window_.saveChanges();
+    for (const QString& refused : std::as_const(outcome.loadErrors))
+        showLoadError(refused);
+    for (const SearchFailure& folder : std::as_const(unreadable))
+        showLoadError(folder.path + QLatin1Char('\n') + folder.reason);
+    if (!outcome.failure.isEmpty())
+        showError(outcome.failure);
 }
 
 bool TImageListDragDrop::acceptsDrops() const
@@ -221,9 +283,8 @@ DropEffect TImageListDragDrop::dropEffect(const QMimeData& data, Qt::KeyboardMod
 {
     if (!acceptsDrops())
         return DropEffect::None;
-    // Files from other programs are not taken yet: only images of the program's own windows.
     const TImageListForm* source = sourceWindowOf(data);
-    if (!source)
+    if (!source && localFilesOf(data).isEmpty())
         return DropEffect::None;
     const std::int32_t unassigned = categories_.UnassignedId();
     DragOverFacts facts;

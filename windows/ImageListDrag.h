@@ -8,6 +8,9 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QStringList>
+
+#include <cstdint>
 
 #include <functional>
 #include <optional>
@@ -65,7 +68,8 @@ inline constexpr Qt::DropActions kImageDragActions = Qt::CopyAction | Qt::LinkAc
 // The drag-and-drop side of a category window's thumbnail list (DragDropFiles1): starts a drag
 // of the selected images once the mouse has moved more than 5 pixels with the left button held,
 // shows and decides the effect of a drag over the list, and takes what is dropped there. A drop
-// that changes the scrapbook is saved before it ends.
+// that changes the scrapbook is saved before it ends. Files dropped by other programs are added
+// once the drop has returned, so that the dropping program is not kept waiting.
 class TImageListDragDrop : public QObject {
     Q_OBJECT
 public:
@@ -97,6 +101,9 @@ private:
     TImageListForm* sourceWindowOf(const QMimeData& data) const;
     DropEffect dropEffect(const QMimeData& data, Qt::KeyboardModifiers modifiers) const;
     void dropImages(TImageListForm& source, DropEffect effect);
+    // Adds files dropped by another program to the category `categoryId` (the window's when they
+    // were dropped), with a progress window that can stop it, saves, then tells what was refused.
+    void addDroppedFiles(const QStringList& paths, std::int32_t categoryId);
     void acceptOrRefuse(QDropEvent& event, DropEffect effect);
 
     TImageListForm& window_;

@@ -10,6 +10,7 @@
 #include "catalog/Scrapbook.h"
 #include "import/LoadPicture.h"
 #include "platform/MessageService.h"
+#include "store/FileSeam.h"
 #include "windows/ImageList.h"
 #include "windows/ImageListDrag.h"
 #include "windows/ImageListModel.h"
@@ -27,6 +28,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 
 namespace glimmora {
@@ -280,13 +283,150 @@ TEST_F(ImageListDrag, OutsideTheProgramTheFilesAreOfferedForCopyingOnly)
     EXPECT_EQ(savedCategoriesOf(1), ids({"cats"}));
 }
 
-TEST_F(ImageListDrag, FilesFromOtherProgramsAreNotTakenYet)
+// Files dropped by a file manager: a drop of their URLs, added once the drop has returned.
+class FileDrop : public ImageListDrag {
+protected:
+    // A real picture, written by ImageMagick.
+    fs::path picture(const fs::path& file)
+    {
+        fs::create_directories(file.parent_path());
+        const std::string command = "convert -size 12x8 xc:orange '" + file.string() + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return file;
+    }
+
+    // Drops the files on the window as a file manager would; true when the window took them.
+    // The files are added by the events that follow the drop.
+    bool dropFiles(TImageListForm& target, const QList<fs::path>& files)
+    {
+        QList<QUrl> urls;
+        for (const fs::path& file : files)
+            urls.append(QUrl::fromLocalFile(path(file)));
+        QMimeData data;
+        data.setUrls(urls);
+        const QString before = target.StatusBar1->text();
+        const bool taken = dropOn(target, data);
+        EXPECT_EQ(target.StatusBar1->text(), before) << "nothing is added while the drop runs";
+        QCoreApplication::processEvents();
+        return taken;
+    }
+
+    static QStringList pathsIn(const TImageListForm& window)
+    {
+        QStringList paths;
+        for (int row = 0; row < window.ImageListModel->rowCount(); ++row)
+            paths.append(window.ImageListModel->record(row)->IT_Path);
+        paths.sort();
+        return paths;
+    }
+
+    int savedImageCount(const char* name)
+    {
+        return TCorrespondences(path(dir / "Default.cor")).CategoryImageCount(category(name).CategoryId);
+    }
+
+    fs::path dropped = dir / "dropped";
+};
+
+TEST_F(FileDrop, AFolderGivesItsPicturesWithItsSubfoldersAndOtherFilesArePassedOver)
 {
     TImageListForm* pets = openWindow(category("pets"));
-    QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(path(pictures / "4.png"))});
-    EXPECT_FALSE(dropOn(*pets, files));
-    EXPECT_EQ(pets->StatusBar1->text(), "1 images");
+    const fs::path a = picture(dropped / "a.png");
+    const fs::path b = picture(dropped / "deeper" / "b.gif");
+    test::writeFile(dropped / "notes.txt", "not a picture");
+    test::writeFile(dropped / "deeper" / "readme", "no type at all");
+    const fs::path loose = picture(dir / "loose.png");
+    test::writeFile(dir / "loose.txt", "not a picture");
+
+    EXPECT_TRUE(dropFiles(*pets, {dropped, loose, dir / "loose.txt"}));
+
+    EXPECT_EQ(pathsIn(*pets), QStringList({path(a), path(b), path(loose), path(pictures / "3.png")}));
+    EXPECT_EQ(pets->StatusBar1->text(), "4 images");
+    EXPECT_EQ(savedImageCount("pets"), 4);
+    EXPECT_TRUE(messages.texts().isEmpty());
+}
+
+TEST_F(FileDrop, ALinkGivesItsTargetAndALinkToAFolderItsPictures)
+{
+    TImageListForm* pets = openWindow(category("pets"));
+    const fs::path target = picture(dir / "elsewhere" / "target.png");
+    fs::create_directories(dropped);
+    fs::create_symlink(target, dropped / "link.png");
+    const fs::path inFolder = picture(dir / "folder" / "inside.png");
+    fs::create_directory_symlink(dir / "folder", dir / "folder-link");
+    fs::create_symlink(dir / "nowhere.png", dropped / "dangling.png");
+
+    EXPECT_TRUE(dropFiles(*pets, {dropped / "link.png", dir / "folder-link", dropped / "dangling.png"}));
+
+    EXPECT_EQ(pathsIn(*pets), QStringList({path(target), path(inFolder), path(pictures / "3.png")}));
+    EXPECT_EQ(savedImageCount("pets"), 3);
+    EXPECT_TRUE(messages.texts().isEmpty()) << "a link that leads nowhere is passed over";
+}
+
+TEST_F(FileDrop, ARefusedFileIsToldAfterTheOthersAreAddedAndSaved)
+{
+    TImageListForm* unassigned = openWindow(*scrapbook->categories().FindCategory(unassignedId()));
+    TImageListForm* pets = openWindow(category("pets"));
+    const fs::path first = picture(dropped / "first.png");
+    test::writeFile(dropped / "broken.png", "no picture");
+    const fs::path last = picture(dropped / "last.png");
+    int savedWhenTold = -1;
+    messages.answer([&](const Message&) {
+        savedWhenTold = savedImageCount("pets");
+        return MessageButton::Ok;
+    });
+
+    EXPECT_TRUE(dropFiles(*pets, {first, dropped / "broken.png", last, pictures / "4.png"}));
+
+    ASSERT_EQ(messages.shown().size(), 1);
+    const Message& told = messages.shown().first().message;
+    EXPECT_EQ(told.caption, "Load Error");
+    EXPECT_EQ(told.icon, MessageIcon::Exclamation);
+    const QString brokenLine = path(dropped / "broken.png") + "\n";
+    EXPECT_TRUE(told.text.startsWith(brokenLine) && told.text.size() > brokenLine.size())
+        << "the path, a line break and the reason: " << told.text.toStdString();
+    EXPECT_EQ(savedWhenTold, 4) << "what the drop added is on disk before the box shows";
+    EXPECT_EQ(pets->StatusBar1->text(), "4 images");
+    EXPECT_EQ(unassigned->StatusBar1->text(), "1 images") << "the known image left (unassigned)";
+    EXPECT_EQ(savedCategoriesOf(4), ids({"pets"}));
+}
+
+TEST_F(FileDrop, AStoreThatCannotBeWrittenEndsTheDropAndIsReported)
+{
+    TImageListForm* pets = openWindow(category("pets"));
+    const fs::path first = picture(dropped / "first.png");
+    const fs::path second = picture(dropped / "second.png");
+    const QByteArray membershipsBefore = QByteArray::fromStdString(test::readFile(dir / "Default.cor"));
+    {
+        store::ScopedFaultHook diskFull([](store::FileOperation operation, const std::string& file) {
+            return operation == store::FileOperation::Write && fs::path(file).extension() == ".idb" ? ENOSPC : 0;
+        });
+        EXPECT_TRUE(dropFiles(*pets, {first, second}));
+    }
+
+    QStringList errors;
+    for (const ScriptedMessageService::Shown& shown : messages.shown()) {
+        EXPECT_EQ(shown.message.icon, MessageIcon::Error) << shown.message.text.toStdString();
+        errors.append(shown.message.text);
+    }
+    ASSERT_FALSE(errors.isEmpty());
+    EXPECT_TRUE(errors.last().startsWith(path(first) + "\n")) << errors.last().toStdString();
+    EXPECT_TRUE(errors.last().contains("The drive is full")) << errors.last().toStdString();
+    EXPECT_EQ(pathsIn(*pets), QStringList{path(pictures / "3.png")}) << "the drop ended at the first file";
+    EXPECT_EQ(QByteArray::fromStdString(test::readFile(dir / "Default.cor")), membershipsBefore);
+}
+
+TEST_F(FileDrop, UnassignedAndSearchWindowsRefuseFiles)
+{
+    TImageListForm* unassigned = openWindow(*scrapbook->categories().FindCategory(unassignedId()));
+    TImageListForm* search = openSearchWindow({3});
+    const fs::path file = picture(dropped / "new.png");
+    const QByteArray membershipsBefore = QByteArray::fromStdString(test::readFile(dir / "Default.cor"));
+    for (TImageListForm* target : {unassigned, search})
+        EXPECT_FALSE(dropFiles(*target, {file})) << target->windowTitle().toStdString();
+    EXPECT_EQ(unassigned->StatusBar1->text(), "2 images");
+    EXPECT_EQ(search->StatusBar1->text(), "1 images");
+    EXPECT_EQ(QByteArray::fromStdString(test::readFile(dir / "Default.cor")), membershipsBefore);
 }
 
 TEST(ImageDragData, CarriesEachPathsExactBytes)
