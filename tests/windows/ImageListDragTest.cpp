@@ -3,11 +3,13 @@
 // drag's own data sent to the target's list) inside the source window's drag; what a drop
 // reports done is read back from the saved files while the windows are still open.
 
+#include "catalog/AddFileToCategory.h"
 #include "catalog/Categories.h"
 #include "catalog/Correspondences.h"
 #include "catalog/ImageElementForm.h"
 #include "catalog/RemoveableMediaList.h"
 #include "catalog/Scrapbook.h"
+#include "import/FileDrop.h"
 #include "import/LoadPicture.h"
 #include "platform/MessageService.h"
 #include "store/FileSeam.h"
@@ -414,6 +416,27 @@ TEST_F(FileDrop, AStoreThatCannotBeWrittenEndsTheDropAndIsReported)
     EXPECT_TRUE(errors.last().contains("The drive is full")) << errors.last().toStdString();
     EXPECT_EQ(pathsIn(*pets), QStringList{path(pictures / "3.png")}) << "the drop ended at the first file";
     EXPECT_EQ(QByteArray::fromStdString(test::readFile(dir / "Default.cor")), membershipsBefore);
+}
+
+TEST_F(FileDrop, StoppedAddingKeepsWhatWasAdded)
+{
+    const QList<fs::path> files = {picture(dropped / "a.png"), picture(dropped / "b.png"), picture(dropped / "c.png")};
+    QStringList paths;
+    for (const fs::path& file : files)
+        paths.append(path(file));
+    const FileAdding adding{scrapbook->images(), scrapbook->categories(), scrapbook->disks(), loader, disks};
+    QList<qsizetype> told;
+    const FileDropOutcome outcome = AddDroppedFiles(adding, category("pets"), paths, [&](qsizetype done) {
+        told.append(done);
+        return done < 2; // Stop pressed while the second file was added
+    });
+
+    EXPECT_EQ(told, (QList<qsizetype>{1, 2}));
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(outcome.added, 2);
+    EXPECT_TRUE(outcome.loadErrors.isEmpty());
+    EXPECT_TRUE(outcome.failure.isEmpty());
+    EXPECT_EQ(scrapbook->categories().memberships().CategoryImageCount(category("pets").CategoryId), 3);
 }
 
 TEST_F(FileDrop, UnassignedAndSearchWindowsRefuseFiles)
