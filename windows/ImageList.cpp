@@ -11,6 +11,7 @@
 #include "printing/Printing.h"
 #include "windows/ImageCellDelegate.h"
 #include "windows/ImageDetail.h"
+#include "windows/ImageListDrag.h"
 #include "windows/ImageListModel.h"
 #include "windows/ImageListRules.h"
 
@@ -120,6 +121,8 @@ TImageListForm::TImageListForm(TCategories& categories, QWidget* parent) : QMain
     listPalette.setColor(QPalette::Base, listPalette.color(QPalette::Button));
     ImageListBox->setPalette(listPalette);
     ImageListBox->installEventFilter(this);
+    DragDropFiles1 = new TImageListDragDrop(*this, categories_);
+    resetImageDrag();
     CategoryComboBox->installEventFilter(this);
     installEventFilter(this);
     connect(ImageListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this,

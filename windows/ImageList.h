@@ -23,6 +23,7 @@ class QMenu;
 namespace glimmora {
 
 class TCategories;
+class TImageListDragDrop;
 class TImageListModel;
 class TLoadPictureModule;
 class TScrapbook;
@@ -85,6 +86,7 @@ public:
     QListView* ImageListBox;
     TImageListModel* ImageListModel;
     QLabel* StatusBar1;
+    TImageListDragDrop* DragDropFiles1; // the list as a source and target of drag and drop
 
     QMenu* View1;
     QMenu* Edit1;
@@ -187,6 +189,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    friend class TImageListDragDrop;
+
     void buildMenus();
     void buildEditMenu();
     void buildPopupMenu();
