@@ -48,14 +48,7 @@ protected:
         return *catalog.categories.FindOrAddCategory(name, false).first;
     }
 
-    QStringList categoriesOf(std::int32_t seqNo) const
-    {
-        QStringList names;
-        for (const Membership& pair : catalog.memberships.pairs())
-            if (pair.seqNo == seqNo)
-                names.append(catalog.categories.FindCategory(pair.categoryId)->CategoryName);
-        return names;
-    }
+    QStringList categoriesOf(std::int32_t seqNo) const { return catalog.categoryNamesOf(seqNo); }
 
     ScratchDir dir;
     ScratchDir pictureDir;

@@ -82,6 +82,16 @@ struct Catalog {
           categories(base + ".cat", memberships),
           images(base + ".idb", categories)
     {}
+
+    // The names of an image's categories, in the order the memberships list them.
+    QStringList categoryNamesOf(std::int32_t seqNo) const
+    {
+        QStringList names;
+        for (const std::int32_t categoryId : memberships.CategoriesOfImage(seqNo))
+            names.append(categories.FindCategory(categoryId)->CategoryName);
+        return names;
+    }
+
     QString base;
     TCorrespondences memberships;
     TCategories categories;

@@ -88,11 +88,7 @@ protected:
     QStringList categoriesOfPath(const fs::path& file)
     {
         const FindOrAddResult found = catalog.images.FindOrAddImage(qpath(file), loader);
-        QStringList names;
-        for (const Membership& pair : catalog.memberships.pairs())
-            if (found.record && pair.seqNo == found.record->IT_SeqNo)
-                names.append(catalog.categories.FindCategory(pair.categoryId)->CategoryName);
-        return names;
+        return found.record ? catalog.categoryNamesOf(found.record->IT_SeqNo) : QStringList();
     }
 
     class NoPrompt : public DiskDescriptionPrompt {
