@@ -21,7 +21,6 @@ namespace {
 
 // Far beyond any real file of these kinds (a membership is 8 bytes), and small enough to hold.
 constexpr std::int64_t kLargestDataFile = std::int64_t(256) << 20;
-constexpr int kMostLinksFollowed = 40;
 constexpr const char* kTemporarySuffix = ".TMP";
 
 std::string localName(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -71,19 +70,11 @@ bool isTemporaryOf(const std::string& name, const std::string& prefix)
 
 std::string linkTarget(const QString& path)
 {
-    std::string target = localName(path);
-    for (int hop = 0; hop < kMostLinksFollowed; ++hop) {
-        struct stat info {};
-        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return target;
-        std::string link(std::size_t(info.st_size > 0 ? info.st_size : 4096), '\0');
-        const ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
-        if (length < 0)
-            return target;
-        link.resize(std::size_t(length));
-        target = link.front() == '/' ? link : store::seam::directoryPart(target) + link;
+    try {
+        return store::seam::resolveLinks(localName(path));
+    } catch (const store::FileSystemError& error) {
+        raise("follow the links of", path, std::strerror(error.error()));
     }
-    raise("follow the links of", path, std::strerror(ELOOP));
 }
 
 QByteArray TDataFile::read()
