@@ -633,12 +633,7 @@ QString TMainForm::saveScrapbook()
     if (!RemoveableMedia->Save())
         failure =
             QStringLiteral("The list of removable disks could not be saved to %1.").arg(RemoveableMedia->fileName());
-    try {
-        Scrapbook->save();
-    } catch (const EScrapbookSaveError& error) {
-        failure = (failure + QLatin1Char(' ') + QString::fromUtf8(error.what())).trimmed();
-    }
-    return failure;
+    return (failure + QLatin1Char(' ') + Scrapbook->trySave()).trimmed();
 }
 
 void TMainForm::FormClose()

@@ -299,9 +299,10 @@ QMenu* TImageListForm::buildWallpaperMenu(QMenu* parent, const QString& caption)
 
 void TImageListForm::RebuildCategoryMenus()
 {
+    const auto items = categories_.BuildCategoryMenu();
     for (QMenu* menu : {CopytoAnotherCategory2, MovetoAnotherCategory2}) {
         menu->clear();
-        for (const CategoryMenuItem& item : categories_.BuildCategoryMenu()) {
+        for (const CategoryMenuItem& item : items) {
             QAction* action = menu->addAction(menuCaption(item.caption));
             action->setData(item.isMoreItem ? QVariant() : QVariant(item.tag));
         }
