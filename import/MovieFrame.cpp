@@ -143,6 +143,7 @@ struct TMovieReader::Movie {
     FramePtr frame{av_frame_alloc()};
     bool drained = false;        // told the decoder the file ended; a seek or reopening undoes it
     int lastError = AVERROR_EOF; // the last read or decoding error met on the way
+    int readError = AVERROR_EOF; // a read of the file that failed, which ends the movie early
 
     QImage current;
     std::int64_t currentTimestamp = AV_NOPTS_VALUE;
@@ -174,7 +175,7 @@ struct TMovieReader::Movie {
         stream = format->streams[streamIndex];
         decoder = openMovieDecoder(container, stream, codec);
         drained = false;
-        lastError = AVERROR_EOF;
+        lastError = readError = AVERROR_EOF;
         pending.reset();
     }
 
@@ -187,14 +188,18 @@ struct TMovieReader::Movie {
             const int received = avcodec_receive_frame(decoder.get(), frame.get());
             if (received == 0)
                 return checkedSize(frame.get());
-            if (received == AVERROR_EOF || (received == AVERROR(EAGAIN) && drained))
+            if (received == AVERROR_EOF || (received == AVERROR(EAGAIN) && drained)) {
+                // A read that failed ended the movie early: that is no end of the movie.
+                if (readError != AVERROR_EOF)
+                    fail(container, Step::Begin, readError);
                 return nullptr;
+            }
             if (received != AVERROR(EAGAIN))
                 fail(container, Step::Begin, received);
             const int read = av_read_frame(format.get(), packet.get());
             if (read < 0) {
                 if (read != AVERROR_EOF)
-                    lastError = read;
+                    lastError = readError = read;
                 avcodec_send_packet(decoder.get(), nullptr); // drain what the decoder still holds
                 drained = true;
                 continue;
