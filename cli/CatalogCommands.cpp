@@ -19,12 +19,6 @@ namespace glimmora::cli {
 
 namespace {
 
-int badUsage(const char* usage)
-{
-    printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(usage)));
-    return kBadUsage;
-}
-
 constexpr const char* kCategoriesUsage = "categories [--json]";
 constexpr const char* kListUsage = "list [CATEGORY] [--json]";
 constexpr const char* kSearchUsage = "search TEXT [--json]";
@@ -94,7 +88,7 @@ int runCategories(const Invocation& invocation)
     QStringList arguments = invocation.arguments;
     const bool json = takeJsonOption(arguments);
     if (!arguments.isEmpty())
-        return badUsage(kCategoriesUsage);
+        return usageError(kCategoriesUsage);
     return reportingFailures([&] {
         const auto scrapbook = openScrapbook(TScrapbook::Access::ReadOnly);
         const TCorrespondences& memberships = scrapbook->memberships();
@@ -140,7 +134,7 @@ int runList(const Invocation& invocation)
     QStringList arguments = invocation.arguments;
     const bool json = takeJsonOption(arguments);
     if (arguments.size() > 1)
-        return badUsage(kListUsage);
+        return usageError(kListUsage);
     return reportingFailures([&] {
         const auto scrapbook = openScrapbook(TScrapbook::Access::ReadOnly);
         const TCategory* category = nullptr;
@@ -163,7 +157,7 @@ int runSearch(const Invocation& invocation)
     QStringList arguments = invocation.arguments;
     const bool json = takeJsonOption(arguments);
     if (arguments.size() != 1)
-        return badUsage(kSearchUsage);
+        return usageError(kSearchUsage);
     return reportingFailures([&] {
         const auto scrapbook = openScrapbook(TScrapbook::Access::ReadOnly);
         const auto found = scrapbook->images().SearchMemos(arguments.first());
@@ -183,7 +177,7 @@ int runMemo(const Invocation& invocation)
     bool isNumber = false;
     const int seqNo = arguments.value(0).toInt(&isNumber);
     if (arguments.size() != 2 || !isNumber)
-        return badUsage(kMemoUsage);
+        return usageError(kMemoUsage);
     return reportingFailures([&] {
         const auto scrapbook = openScrapbook(TScrapbook::Access::ReadWrite);
         std::unique_ptr<TImageElement> record = scrapbook->images().ReadImage(seqNo);

@@ -65,12 +65,6 @@ std::optional<ImageArguments> parseImageArguments(QStringList arguments, const Q
     return parsed;
 }
 
-int badUsage(const char* usage)
-{
-    printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(usage)));
-    return kBadUsage;
-}
-
 // A message as a terminal shows it: the line break the boxes make with a carriage return is a
 // new line here.
 QString consoleText(const QString& text)
@@ -155,7 +149,7 @@ int runCopy(const Invocation& invocation)
 {
     const auto arguments = parseImageArguments(invocation.arguments, {QStringLiteral("--to")}, {});
     if (!arguments)
-        return badUsage(kCopyUsage);
+        return usageError(kCopyUsage);
     return onImages(arguments->numbers, [&](TScrapbook& scrapbook, const QList<TImageElement>& images, QString& done) {
         TCategories& categories = scrapbook.categories();
         TCategory* target = namedCategory(categories, arguments->values.value(QStringLiteral("--to")));
@@ -177,7 +171,7 @@ int runMove(const Invocation& invocation)
     const auto arguments =
         parseImageArguments(invocation.arguments, {QStringLiteral("--from"), QStringLiteral("--to")}, {});
     if (!arguments)
-        return badUsage(kMoveUsage);
+        return usageError(kMoveUsage);
     return onImages(arguments->numbers, [&](TScrapbook& scrapbook, const QList<TImageElement>& images, QString& done) {
         TCategories& categories = scrapbook.categories();
         TCategory* source = namedCategory(categories, arguments->values.value(QStringLiteral("--from")));
@@ -201,7 +195,7 @@ int runRemove(const Invocation& invocation)
 {
     const auto arguments = parseImageArguments(invocation.arguments, {QStringLiteral("--from")}, {});
     if (!arguments)
-        return badUsage(kRemoveUsage);
+        return usageError(kRemoveUsage);
     return onImages(arguments->numbers, [&](TScrapbook& scrapbook, const QList<TImageElement>& images, QString& done) {
         TCategories& categories = scrapbook.categories();
         TCategory* category = namedCategory(categories, arguments->values.value(QStringLiteral("--from")));
@@ -221,7 +215,7 @@ int runDelete(const Invocation& invocation)
 {
     const auto arguments = parseImageArguments(invocation.arguments, {}, {});
     if (!arguments)
-        return badUsage(kDeleteUsage);
+        return usageError(kDeleteUsage);
     return onImages(arguments->numbers, [&](TScrapbook& scrapbook, const QList<TImageElement>& images, QString& done) {
         DeleteImagesFromScrapbook(scrapbook.images(), images);
         done = QStringLiteral("%1 deleted from the scrapbook (the picture files stay)").arg(imagesText(images.size()));
@@ -263,7 +257,7 @@ int runMoveFile(const Invocation& invocation)
     const auto arguments =
         parseImageArguments(invocation.arguments, {QStringLiteral("--to")}, {copyFlag, overwriteFlag});
     if (!arguments)
-        return badUsage(kMoveFileUsage);
+        return usageError(kMoveFileUsage);
     const QFileInfo destination(arguments->values.value(QStringLiteral("--to")));
     if (!destination.isDir()) {
         printError(QStringLiteral("%1 is not a directory").arg(destination.filePath()));

@@ -92,10 +92,8 @@ void printSummary(const TAddingStep& step)
 int runImport(const Invocation& invocation)
 {
     const std::optional<ImportRequest> request = parseImport(invocation.arguments);
-    if (!request) {
-        printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(kImportUsage)));
-        return kBadUsage;
-    }
+    if (!request)
+        return usageError(kImportUsage);
     const QString directory = request->search.directory;
     if (!QFileInfo(directory).isDir()) {
         printError(QStringLiteral("%1 is not a directory").arg(directory));

@@ -25,12 +25,6 @@ namespace {
 constexpr const char* kConvertUsage = "convert SEQ bmp|jpeg|wmf|emf|gif [--out FILE]";
 constexpr const char* kWallpaperUsage = "wallpaper SEQ [--tile]";
 
-int badUsage(const char* usage)
-{
-    printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(usage)));
-    return kBadUsage;
-}
-
 // The formats the tool names, with the conversion and the extension of each.
 struct FormatName {
     const char* name;
@@ -139,7 +133,7 @@ int runConvert(const Invocation& invocation)
 {
     const std::optional<ConvertRequest> request = parseConvert(invocation.arguments);
     if (!request)
-        return badUsage(kConvertUsage);
+        return usageError(kConvertUsage);
     return reportingFailures([&] {
         const auto scrapbook = openScrapbook(TScrapbook::Access::ReadWrite);
         const std::unique_ptr<TImageElement> record = readRecord(*scrapbook, request->seqNo);
@@ -186,7 +180,7 @@ int runWallpaper(const Invocation& invocation)
     const bool tiled = arguments.removeAll(QStringLiteral("--tile")) > 0;
     const std::optional<std::int32_t> seqNo = sequenceNumber(arguments.value(0));
     if (arguments.size() != 1 || !seqNo)
-        return badUsage(kWallpaperUsage);
+        return usageError(kWallpaperUsage);
     return reportingFailures([&] {
         const auto scrapbook = openScrapbook(TScrapbook::Access::ReadOnly);
         const std::unique_ptr<TImageElement> record = readRecord(*scrapbook, *seqNo);

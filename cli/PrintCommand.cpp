@@ -16,7 +16,6 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
-#include <exception>
 #include <optional>
 
 namespace glimmora::cli {
@@ -148,16 +147,9 @@ int printReport(const PrintRequest& request)
 int runPrint(const Invocation& invocation)
 {
     const std::optional<PrintRequest> request = parsePrint(invocation.arguments);
-    if (!request) {
-        printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(kPrintUsage)));
-        return kBadUsage;
-    }
-    try {
-        return printReport(*request);
-    } catch (const std::exception& error) {
-        printError(QString::fromUtf8(error.what()));
-        return kFailure;
-    }
+    if (!request)
+        return usageError(kPrintUsage);
+    return reportingFailures([&] { return printReport(*request); });
 }
 
 const CommandRegistration printCommand({"print", kPrintUsage, true, runPrint});

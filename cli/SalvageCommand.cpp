@@ -70,10 +70,8 @@ void replaceStore(const std::string& store, const StoreSalvage& salvage)
 
 int runSalvage(const Invocation& invocation)
 {
-    if (!invocation.arguments.isEmpty()) {
-        printError(QStringLiteral("usage: glimmora-cli [--data DIR] %1").arg(QLatin1String(kSalvageUsage)));
-        return kBadUsage;
-    }
+    if (!invocation.arguments.isEmpty())
+        return usageError(kSalvageUsage);
     return reportingFailures([&] {
         const QString directory = dataDirectory();
         const QString storeFile = QString::fromStdString(linkTarget(TScrapbook::dataPath(directory) + ".idb"));
