@@ -627,14 +627,11 @@ void TImageListForm::Enlarge1Click()
 
 int TImageListForm::LoadSelectedPicture(const TImageElement& record, QImage& picture)
 {
-    int result;
-    do {
-        QString errorText;
-        result = services_->loader.LoadFullSize(localPath(record.IT_Path), picture, &record, false, errorText);
-        // A cancelled prompt for a missing disk has said all there is to say.
-        if (result == kLoadFailed)
-            showError(errorText);
-    } while (result == kLoadRetry);
+    QString errorText;
+    const int result = services_->loader.LoadFullSizeRetrying(localPath(record.IT_Path), picture, &record, errorText);
+    // A cancelled prompt for a missing disk has said all there is to say.
+    if (result == kLoadFailed)
+        showError(errorText);
     return result;
 }
 
